@@ -1,0 +1,88 @@
+// The command flow of one run: find the plug-in that supports the named
+// file, then put the decoded picture on the clipboard. The exit code says
+// whether a plug-in took the file (1) or not (0).
+#include "app/app.h"
+#include "clipboard/clipboard.h"
+#include "plugin/registry.h"
+#include "plugin/spi.h"
+
+// "Quorlex_BitMap()" and two double-byte characters, in code page 932.
+static const char FAILURE_TEXT[] = "Quorlex_BitMap()\x8E\xB8\x94\x73";
+constexpr UINT FAILURE_CODE_PAGE = 932;
+
+// The failure text is code-page-932 bytes; shown as UTF-16 it reads right
+// whatever the system's code page.
+static void App_ShowFailure() {
+    wchar_t text[64];
+    if (MultiByteToWideChar(FAILURE_CODE_PAGE, MB_ERR_INVALID_CHARS, FAILURE_TEXT, -1, text,
+                            64) != 0) {
+        (void)MessageBoxW(nullptr, text, L"", MB_OK);
+    } else {
+        (void)MessageBoxA(nullptr, FAILURE_TEXT, "", MB_OK);
+    }
+}
+
+// Decodes the picture with the image plug-in and places it as CF_DIB.
+// 0 when the plug-in cannot decode it; 1 once it has, whatever follows.
+static int App_Picture(HMODULE plugin, const char* path) {
+    auto getPicture = reinterpret_cast<GetPictureProc>(Spi_Entry(plugin, "GetPicture"));
+    if (getPicture == nullptr) {
+        return 0;
+    }
+    HLOCAL headerHandle = nullptr;
+    HLOCAL pixelHandle = nullptr;
+    int failed = getPicture(path, 0, 0, &headerHandle, &pixelHandle, nullptr, 0);
+    if (failed != 0 || headerHandle == nullptr || pixelHandle == nullptr) {
+        if (headerHandle != nullptr) {
+            (void)LocalFree(headerHandle);
+        }
+        if (pixelHandle != nullptr) {
+            (void)LocalFree(pixelHandle);
+        }
+        return 0;
+    }
+    void* header = LocalLock(headerHandle);
+    void* pixels = LocalLock(pixelHandle);
+    // A block that cannot be locked cannot be placed: that is a failed hand-over.
+    int placed = header != nullptr && pixels != nullptr &&
+                 Quorlex_BitMap(header, LocalSize(headerHandle), pixels, LocalSize(pixelHandle));
+    if (!placed) {
+        App_ShowFailure();
+    }
+    if (header != nullptr) {
+        (void)LocalUnlock(headerHandle);
+    }
+    if (pixels != nullptr) {
+        (void)LocalUnlock(pixelHandle);
+    }
+    (void)LocalFree(headerHandle);
+    (void)LocalFree(pixelHandle);
+    return 1;
+}
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandTail, int) {
+    if (lstrcmpA(commandTail, "") == 0) {
+        return 1;
+    }
+    (void)Plugin_Init();
+    (void)Plugin_Load(PLUGIN_DIR_ALL);
+
+    DWORD size = FILE_HEAD_SIZE;
+    char* head = Util_ReadFile(commandTail, &size);
+    if (head == nullptr) {
+        (void)Plugin_Release();
+        return 0;
+    }
+    HMODULE plugin = Plugin_Find(commandTail, head, nullptr);
+    (void)LocalFree(head);
+    if (plugin == nullptr) {
+        (void)Plugin_Release();
+        return 0;
+    }
+    int result = 1;
+    if (Plugin_Kind(plugin) == PLUGIN_KIND_IMAGE) {
+        result = App_Picture(plugin, commandTail);
+    }
+    (void)Plugin_Release();
+    return result;
+}

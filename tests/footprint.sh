@@ -1,0 +1,24 @@
+#!/bin/sh
+# The program is a small GUI-subsystem executable that imports only system
+# DLLs: KERNEL32, USER32, ADVAPI32 and msvcrt.
+objdump="$1"
+exe="$2"
+fail=0
+
+imports=$("$objdump" -p "$exe" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr 'a-z' 'A-Z' | sort | tr '\n' ' ')
+if [ "$imports" != "ADVAPI32.DLL KERNEL32.DLL MSVCRT.DLL USER32.DLL " ]; then
+    echo "imports: $imports"
+    fail=1
+fi
+subsystem=$("$objdump" -p "$exe" | sed -n 's/^Subsystem[[:space:]]*//p')
+case "$subsystem" in
+    *"(Windows GUI)"*) ;;
+    *) echo "subsystem: $subsystem"; fail=1 ;;
+esac
+size=$(stat -c %s "$exe")
+if [ "$size" -gt 16384 ]; then
+    echo "size: $size bytes"
+    fail=1
+fi
+echo "$exe: $size bytes, $subsystem, imports $imports"
+exit $fail

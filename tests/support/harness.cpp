@@ -1,0 +1,201 @@
+// Test support: files, folders, registry, the fixture log, child processes
+// and the clipboard, written with the Win32 calls the tests run under.
+#include "tests/support/harness.h"
+
+const char TEST_SENTINEL[] = "clipboard sentinel";
+static const char KEY[] = "Software\\Morvenko\\Susie\\Plug-in";
+
+std::string Test_HostDir() {
+    char self[MAX_PATH];
+    DWORD n = GetModuleFileNameA(nullptr, self, MAX_PATH);
+    std::string path(self, n);
+    return path.substr(0, path.rfind('\\'));
+}
+
+std::string Test_BuildPath(const char* relative) {
+    std::string host = Test_HostDir();
+    return host.substr(0, host.rfind('\\') + 1) + relative;
+}
+
+bool Test_WriteFile(const std::string& path, const void* bytes, size_t length) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    DWORD written = 0;
+    BOOL ok = WriteFile(file, bytes, static_cast<DWORD>(length), &written, nullptr);
+    CloseHandle(file);
+    return ok && written == length;
+}
+
+bool Test_WriteFile(const std::string& path, const std::string& bytes) {
+    return Test_WriteFile(path, bytes.data(), bytes.size());
+}
+
+std::string Test_ReadFile(const std::string& path) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return "";
+    }
+    std::string bytes(GetFileSize(file, nullptr), '\0');
+    DWORD read = 0;
+    if (!bytes.empty()) {
+        ReadFile(file, &bytes[0], static_cast<DWORD>(bytes.size()), &read, nullptr);
+    }
+    CloseHandle(file);
+    bytes.resize(read);
+    return bytes;
+}
+
+bool Test_CopyFixture(const char* fixture, const std::string& to) {
+    std::string from = Test_BuildPath("fixtures\\") + fixture;
+    return CopyFileA(from.c_str(), to.c_str(), FALSE) != 0;
+}
+
+void Test_RemoveDir(const std::string& dir) {
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((dir + "\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+                DeleteFileA((dir + "\\" + found.cFileName).c_str());
+            }
+        } while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryA(dir.c_str());
+}
+
+std::string Test_FreshDir(const char* name) {
+    std::string scratch = Test_BuildPath("scratch");
+    CreateDirectoryA(scratch.c_str(), nullptr);
+    std::string dir = scratch + "\\" + name;
+    Test_RemoveDir(dir);
+    CreateDirectoryA(dir.c_str(), nullptr);
+    return dir;
+}
+
+void Test_SetPluginPath(const std::string& dir) {
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, KEY, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                        nullptr) == ERROR_SUCCESS) {
+        RegSetValueExA(key, "Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(dir.c_str()),
+                       static_cast<DWORD>(dir.size() + 1));
+        RegCloseKey(key);
+    }
+}
+
+void Test_DeletePluginKey() {
+    RegDeleteKeyA(HKEY_CURRENT_USER, KEY);
+}
+
+static std::string Test_LogPath() {
+    return Test_BuildPath("scratch\\fixture.log");
+}
+
+void Test_ClearLog() {
+    CreateDirectoryA(Test_BuildPath("scratch").c_str(), nullptr);
+    DeleteFileA(Test_LogPath().c_str());
+    SetEnvironmentVariableA("QX_FIXTURE_LOG", Test_LogPath().c_str());
+}
+
+std::string Test_ReadLog(bool withLoading) {
+    std::string all = Test_ReadFile(Test_LogPath());
+    if (withLoading) {
+        return all;
+    }
+    std::string kept;
+    size_t start = 0;
+    while (start < all.size()) {
+        size_t end = all.find('\n', start);
+        end = end == std::string::npos ? all.size() : end + 1;
+        std::string line = all.substr(start, end - start);
+        if (line.find(" attach") == std::string::npos &&
+            line.find(" detach") == std::string::npos) {
+            kept += line;
+        }
+        start = end;
+    }
+    return kept;
+}
+
+long Test_Run(const std::string& exe, const std::string& commandLine) {
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    std::vector<char> line(commandLine.begin(), commandLine.end());
+    line.push_back('\0');
+    if (!CreateProcessA(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process)) {
+        return -1;
+    }
+    DWORD code = static_cast<DWORD>(-1);
+    if (WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0) {
+        GetExitCodeProcess(process.hProcess, &code);
+    } else {
+        TerminateProcess(process.hProcess, 99);
+    }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return static_cast<long>(code);
+}
+
+long Test_RunTail(const std::string& exe, const std::string& tail) {
+    return Test_Run(exe, "\"" + exe + "\" " + tail);
+}
+
+static bool Test_OpenClipboard() {
+    for (int i = 0; i < 100; ++i) {
+        if (OpenClipboard(nullptr)) {
+            return true;
+        }
+        Sleep(20);
+    }
+    return false;
+}
+
+void Test_SetClipboardSentinel() {
+    if (!Test_OpenClipboard()) {
+        return;
+    }
+    EmptyClipboard();
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, sizeof TEST_SENTINEL);
+    if (block != nullptr) {
+        memcpy(GlobalLock(block), TEST_SENTINEL, sizeof TEST_SENTINEL);
+        GlobalUnlock(block);
+        if (SetClipboardData(CF_TEXT, block) == nullptr) {
+            GlobalFree(block);
+        }
+    }
+    CloseClipboard();
+}
+
+bool Test_ReadClipboard(UINT format, std::vector<uint8_t>* bytes) {
+    bytes->clear();
+    if (!Test_OpenClipboard()) {
+        return false;
+    }
+    bool found = false;
+    HANDLE data = GetClipboardData(format);
+    if (data != nullptr) {
+        const uint8_t* p = static_cast<const uint8_t*>(GlobalLock(data));
+        if (p != nullptr) {
+            bytes->assign(p, p + GlobalSize(data));
+            GlobalUnlock(data);
+            found = true;
+        }
+    }
+    CloseClipboard();
+    return found;
+}
+
+std::string Test_ClipboardText() {
+    std::vector<uint8_t> bytes;
+    if (!Test_ReadClipboard(CF_TEXT, &bytes)) {
+        return "<none>";
+    }
+    std::string text(bytes.begin(), bytes.end());
+    return text.substr(0, text.find('\0'));
+}

@@ -1,0 +1,49 @@
+// What the tests share: the build tree's layout, scratch folders, the
+// plug-in registry value, the fixtures' call log, running the program as its
+// own process, and reading the clipboard back.
+#pragma once
+
+#include <windows.h>
+
+#include <stdint.h>
+#include <string>
+#include <vector>
+
+// A path inside the build tree, e.g. Test_BuildPath("fixtures\\img.spi").
+std::string Test_BuildPath(const char* relative);
+// The folder of the running test program: the registry's program directory.
+std::string Test_HostDir();
+
+bool Test_WriteFile(const std::string& path, const void* bytes, size_t length);
+bool Test_WriteFile(const std::string& path, const std::string& bytes);
+std::string Test_ReadFile(const std::string& path);
+// Copies a fixture plug-in from the build tree's fixtures folder.
+bool Test_CopyFixture(const char* fixture, const std::string& to);
+// Removes every file in a folder (not its sub-folders) and then the folder.
+void Test_RemoveDir(const std::string& dir);
+// A new, empty folder below the build tree's scratch folder.
+std::string Test_FreshDir(const char* name);
+
+// The per-user plug-in directory value, and the key removed.
+void Test_SetPluginPath(const std::string& dir);
+void Test_DeletePluginKey();
+
+// The fixtures' call log: cleared, and read back without "attach"/"detach"
+// lines unless asked for.
+void Test_ClearLog();
+std::string Test_ReadLog(bool withLoading = false);
+
+// Runs a program with the given raw command line and waits for it; the exit
+// code, or -1 when it could not be started or did not end in time.
+long Test_Run(const std::string& exe, const std::string& commandLine);
+// Runs the program with a command tail: "<exe>" <tail>.
+long Test_RunTail(const std::string& exe, const std::string& tail);
+
+// Puts a known text on the clipboard, so that a run that leaves it alone can
+// be told from one that does not.
+void Test_SetClipboardSentinel();
+extern const char TEST_SENTINEL[];
+// The clipboard's content in one format, or an empty vector and false.
+bool Test_ReadClipboard(UINT format, std::vector<uint8_t>* bytes);
+// The clipboard's CF_TEXT up to its first zero byte, or "<none>".
+std::string Test_ClipboardText();
