@@ -14,8 +14,8 @@ constexpr UINT FAILURE_CODE_PAGE = 932;
 // whatever the system's code page.
 static void App_ShowFailure() {
     wchar_t text[64];
-    if (MultiByteToWideChar(FAILURE_CODE_PAGE, MB_ERR_INVALID_CHARS, FAILURE_TEXT, -1, text,
-                            64) != 0) {
+    if (MultiByteToWideChar(FAILURE_CODE_PAGE, MB_ERR_INVALID_CHARS, FAILURE_TEXT, -1, text, 64) !=
+        0) {
         (void)MessageBoxW(nullptr, text, L"", MB_OK);
     } else {
         (void)MessageBoxA(nullptr, FAILURE_TEXT, "", MB_OK);
@@ -41,11 +41,13 @@ static int App_Picture(HMODULE plugin, const char* path) {
         }
         return 0;
     }
+    // A pixel block that yields no address (an empty one does not) supplies no
+    // bytes; without its header the picture cannot be placed at all.
     void* header = LocalLock(headerHandle);
     void* pixels = LocalLock(pixelHandle);
-    // A block that cannot be locked cannot be placed: that is a failed hand-over.
-    int placed = header != nullptr && pixels != nullptr &&
-                 Quorlex_BitMap(header, LocalSize(headerHandle), pixels, LocalSize(pixelHandle));
+    SIZE_T pixelsSize = pixels != nullptr ? LocalSize(pixelHandle) : 0;
+    int placed =
+        header != nullptr && Quorlex_BitMap(header, LocalSize(headerHandle), pixels, pixelsSize);
     if (!placed) {
         App_ShowFailure();
     }

@@ -43,14 +43,13 @@ static void Plugin_CutAtLastBackslash(char* path) {
 
 int Plugin_Init() {
     HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, REGISTRY_KEY, 0, KEY_QUERY_VALUE, &key) !=
-        ERROR_SUCCESS) {
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, REGISTRY_KEY, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) {
         return 0;
     }
     DWORD size = PLUGIN_DIR_LIMIT;
-    int read = RegQueryValueExA(key, REGISTRY_VALUE, nullptr, nullptr,
-                                reinterpret_cast<BYTE*>(g_plugins.registeredDir),
-                                &size) == ERROR_SUCCESS;
+    int read =
+        RegQueryValueExA(key, REGISTRY_VALUE, nullptr, nullptr,
+                         reinterpret_cast<BYTE*>(g_plugins.registeredDir), &size) == ERROR_SUCCESS;
     (void)RegCloseKey(key);
     // A value stored without its terminator still ends inside the buffer.
     g_plugins.registeredDir[read ? size : 0] = '\0';
@@ -104,8 +103,8 @@ static void Plugin_LoadOne(const char* fullPath) {
     char version[256] = {};
     (void)getInfo(0, version, 255);
     version[255] = '\0';
-    int known = lstrcmpiA(version, SPI_VERSION_IMAGE) == 0 ||
-                lstrcmpiA(version, SPI_VERSION_ARCHIVE) == 0;
+    int known =
+        lstrcmpiA(version, SPI_VERSION_IMAGE) == 0 || lstrcmpiA(version, SPI_VERSION_ARCHIVE) == 0;
     if (!known || g_plugins.count >= g_plugins.capacity) {
         (void)FreeLibrary(module);
         return;
@@ -116,7 +115,8 @@ static void Plugin_LoadOne(const char* fullPath) {
 static void Plugin_LoadFrom(const char* dir) {
     char dirText[PLUGIN_PATH_SIZE];
     char pattern[PLUGIN_PATH_SIZE];
-    if (!Plugin_Join(dirText, dir, "\\", "") || !Plugin_Join(pattern, dirText, PLUGIN_PATTERN, "")) {
+    if (!Plugin_Join(dirText, dir, "\\", "") ||
+        !Plugin_Join(pattern, dirText, PLUGIN_PATTERN, "")) {
         return;
     }
     WIN32_FIND_DATAA found;

@@ -85,7 +85,8 @@ static_assert(sizeof(ArchiveEntryInfo) == 428, "32-bit entry record");
 #endif
 
 static_assert(sizeof(BITMAPINFOHEADER) == 40, "bitmap header");
-static_assert(offsetof(BITMAPINFOHEADER, biWidth) == 4 && offsetof(BITMAPINFOHEADER, biHeight) == 8 &&
+static_assert(offsetof(BITMAPINFOHEADER, biWidth) == 4 &&
+                  offsetof(BITMAPINFOHEADER, biHeight) == 8 &&
                   offsetof(BITMAPINFOHEADER, biBitCount) == 14 &&
                   offsetof(BITMAPINFOHEADER, biCompression) == 16 &&
                   offsetof(BITMAPINFOHEADER, biSizeImage) == 20,

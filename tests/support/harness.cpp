@@ -121,25 +121,34 @@ std::string Test_ReadLog(bool withLoading) {
     return kept;
 }
 
-long Test_Run(const std::string& exe, const std::string& commandLine) {
+bool Test_Start(const std::string& exe, const std::string& commandLine,
+                PROCESS_INFORMATION* process) {
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
     std::vector<char> line(commandLine.begin(), commandLine.end());
     line.push_back('\0');
-    if (!CreateProcessA(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process)) {
+    return CreateProcessA(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                          &startup, process) != 0;
+}
+
+long Test_Finish(PROCESS_INFORMATION* process) {
+    DWORD code = static_cast<DWORD>(-1);
+    if (WaitForSingleObject(process->hProcess, 20000) == WAIT_OBJECT_0) {
+        GetExitCodeProcess(process->hProcess, &code);
+    } else {
+        TerminateProcess(process->hProcess, 99);
+    }
+    CloseHandle(process->hThread);
+    CloseHandle(process->hProcess);
+    return static_cast<long>(code);
+}
+
+long Test_Run(const std::string& exe, const std::string& commandLine) {
+    PROCESS_INFORMATION process = {};
+    if (!Test_Start(exe, commandLine, &process)) {
         return -1;
     }
-    DWORD code = static_cast<DWORD>(-1);
-    if (WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0) {
-        GetExitCodeProcess(process.hProcess, &code);
-    } else {
-        TerminateProcess(process.hProcess, 99);
-    }
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return static_cast<long>(code);
+    return Test_Finish(&process);
 }
 
 long Test_RunTail(const std::string& exe, const std::string& tail) {
@@ -198,4 +207,24 @@ std::string Test_ClipboardText() {
     }
     std::string text(bytes.begin(), bytes.end());
     return text.substr(0, text.find('\0'));
+}
+
+Sandbox Test_MakeSandbox(std::initializer_list<const char*> fixtures) {
+    Sandbox box;
+    box.prog = Test_FreshDir("prog");
+    box.reg = Test_FreshDir("reg");
+    box.exe = box.prog + "\\quorlex.exe";
+    CopyFileA(Test_BuildPath("bin\\quorlex.exe").c_str(), box.exe.c_str(), FALSE);
+    for (const char* fixture : fixtures) {
+        Test_CopyFixture(fixture, box.reg + "\\" + fixture);
+    }
+    Test_SetPluginPath(box.reg);
+    Test_ClearLog();
+    Test_SetClipboardSentinel();
+    return box;
+}
+
+void Test_RemoveSandbox(const Sandbox& box) {
+    Test_RemoveDir(box.prog);
+    Test_RemoveDir(box.reg);
 }

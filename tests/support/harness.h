@@ -33,8 +33,13 @@ void Test_DeletePluginKey();
 void Test_ClearLog();
 std::string Test_ReadLog(bool withLoading = false);
 
-// Runs a program with the given raw command line and waits for it; the exit
-// code, or -1 when it could not be started or did not end in time.
+// Starts a program with the given raw command line; false when it could not.
+bool Test_Start(const std::string& exe, const std::string& commandLine,
+                PROCESS_INFORMATION* process);
+// Waits for a started program and closes its handles; its exit code, or -1
+// when it did not end in time (it is then ended).
+long Test_Finish(PROCESS_INFORMATION* process);
+// Test_Start and Test_Finish; -1 when the program could not be started.
 long Test_Run(const std::string& exe, const std::string& commandLine);
 // Runs the program with a command tail: "<exe>" <tail>.
 long Test_RunTail(const std::string& exe, const std::string& tail);
@@ -47,3 +52,14 @@ extern const char TEST_SENTINEL[];
 bool Test_ReadClipboard(UINT format, std::vector<uint8_t>* bytes);
 // The clipboard's CF_TEXT up to its first zero byte, or "<none>".
 std::string Test_ClipboardText();
+
+// A run's world: the program copied alone into its own folder, and a
+// registered plug-in folder holding the named fixtures. Making one also
+// clears the fixture log and puts the sentinel on the clipboard.
+struct Sandbox {
+    std::string prog; // the program's folder
+    std::string reg;  // the registered plug-in folder
+    std::string exe;  // the program
+};
+Sandbox Test_MakeSandbox(std::initializer_list<const char*> fixtures);
+void Test_RemoveSandbox(const Sandbox& box);
