@@ -1,8 +1,10 @@
 // The command flow of one run: find the plug-in that supports the named
-// file, then put the decoded picture on the clipboard. The exit code says
+// file, then put the decoded picture or the archive's listing on the
+// clipboard. The exit code says
 // whether a plug-in took the file (1) or not (0).
 #include "app/app.h"
 #include "clipboard/clipboard.h"
+#include "listing/listing.h"
 #include "plugin/registry.h"
 #include "plugin/spi.h"
 
@@ -82,8 +84,11 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandTail, int) {
         return 0;
     }
     int result = 1;
-    if (Plugin_Kind(plugin) == PLUGIN_KIND_IMAGE) {
+    PluginKind kind = Plugin_Kind(plugin);
+    if (kind == PLUGIN_KIND_IMAGE) {
         result = App_Picture(plugin, commandTail);
+    } else if (kind == PLUGIN_KIND_ARCHIVE) {
+        (void)Archive_List(plugin, commandTail);
     }
     (void)Plugin_Release();
     return result;

@@ -1,0 +1,92 @@
+#!/bin/sh
+# Benchmark of the x64 program under wine64 on this machine: each figure is
+# the mean wall time of whole runs, and its ratio to the floor (a Windows
+# program that does nothing).
+# Usage (inside tools/wine-session.sh): bench/run.sh BUILD_DIR
+build="$(cd "$1" && pwd)"
+root="$(cd "$(dirname "$0")/.." && pwd)"
+wine=/usr/lib/wine/wine64
+work="$build/benchwork"
+key='HKCU\Software\Morvenko\Susie\Plug-in'
+
+win() {
+    printf 'Z:%s' "$1" | tr '/' '\\'
+}
+
+# Mean microseconds of N runs of a command, after one run to warm up.
+mean_us() {
+    n=$1
+    shift
+    "$@" >/dev/null 2>&1
+    start=$(date +%s%N)
+    i=0
+    while [ $i -lt "$n" ]; do
+        "$@" >/dev/null 2>&1
+        i=$((i + 1))
+    done
+    end=$(date +%s%N)
+    echo $(((end - start) / n / 1000))
+}
+
+report() {
+    awk -v name="$1" -v us="$2" -v floor="$floor" \
+        'BEGIN { printf "%-46s %9.1f ms  %6.2f x floor\n", name, us / 1000, us / floor }'
+}
+
+# A little-endian 32-bit word as bytes.
+le32() {
+    v=$1
+    for _ in 1 2 3 4; do
+        printf "\\$(printf %03o $((v % 256)))"
+        v=$((v / 256))
+    done
+}
+
+rm -rf "$work"
+mkdir -p "$work/prog" "$work/reg"
+cp "$build/bin/quorlex.exe" "$work/prog/"
+cp "$build/bin/plugins/qxbmp.spi" "$work/reg/"
+$wine reg add "$key" /v Path /t REG_SZ /d "$(win "$work/reg")" /f >/dev/null 2>&1
+sample="$(win "$root/samples/sample.bmp")"
+
+floor=$(mean_us 20 $wine "$build/bench/trivial.exe")
+echo "wine64 $($wine --version 2>/dev/null), $(nproc) cores"
+report "(a) floor: a program that does nothing" "$floor"
+us=$(mean_us 20 $wine "$work/prog/quorlex.exe")
+report "    the program with an empty command line" "$us"
+
+# Declining plug-ins beside the program are asked before the BMP plug-in.
+for n in 1 50 200; do
+    have=$(ls "$work/prog" | grep -c '\.spi$')
+    while [ "$have" -lt $((n - 1)) ]; do
+        have=$((have + 1))
+        cp "$build/fixtures/none.spi" "$work/prog/d$have.spi"
+    done
+    us=$(mean_us 20 $wine "$work/prog/quorlex.exe" "$sample")
+    report "(b) small picture, $n plug-in(s)" "$us"
+done
+rm -f "$work"/prog/d*.spi
+
+big="$work/big.bmp"
+$wine "$build/bench/bigcopy.exe" make "$(win "$big")"
+us=$(mean_us 3 $wine "$work/prog/quorlex.exe" "$(win "$big")")
+report "(c) 8192x8192 32-bit picture (256 MiB)" "$us"
+us=$(mean_us 3 $wine "$build/bench/bigcopy.exe" copy "$(win "$big")")
+report "(c) plain copy of the same bytes" "$us"
+us=$(mean_us 3 $wine "$build/bench/bigcopy.exe" place "$(win "$big")")
+report "(c) plain copy placed on the clipboard" "$us"
+rm -f "$big"
+
+if [ -f "$build/fixtures/arc.spi" ]; then
+    rm -f "$work"/reg/*.spi
+    cp "$build/fixtures/arc.spi" "$work/reg/"
+    for n in 1000 10000 100000; do
+        { printf 'FXAR'; le32 1; le32 $n; } >"$work/list.fxar"
+        us=$(mean_us 5 $wine "$work/prog/quorlex.exe" "$(win "$work/list.fxar")")
+        report "(d) listing of $n entries" "$us"
+        awk -v n=$n -v us="$us" -v floor="$floor" \
+            'BEGIN { printf "    per entry above the floor: %.3f us\n", (us - floor) / n }'
+    done
+fi
+$wine reg delete "$key" /f >/dev/null 2>&1
+rm -rf "$work"

@@ -1,0 +1,43 @@
+// The archive listing: asks an archive plug-in for its entries and places a
+// fixed-column text table of them, with totals and ratios, on the clipboard.
+#pragma once
+
+#include "plugin/spi.h"
+
+// Ratio arithmetic is exact: packed x 10000 needs twice the width of a size.
+#ifdef _WIN64
+typedef unsigned __int128 ListingWide;
+#else
+typedef uint64_t ListingWide;
+#endif
+
+// The listing's text as it grows: a movable global block holding a
+// NUL-terminated text of `length` bytes. `block` is null until the first
+// piece is appended.
+struct ListingText {
+    HGLOBAL block;
+    SIZE_T length;
+};
+
+// 1 when the text was built (whether or not the clipboard took it), 0 when
+// its first block could not be allocated.
+int Archive_List(HMODULE plugin, const char* archivePath);
+
+// Appends at most `n` bytes of `piece`, stopping at its NUL. When the block
+// cannot grow the piece is left out and the text stays as it was.
+void Util_AppendText(ListingText* text, const char* piece, int n);
+
+// Replaces each backslash character with a slash, in place, stepping by
+// characters so that the second byte of a double-byte character is kept.
+int Util_SlashPath(char* text);
+
+// The ratio of packed to original size in tenths of a percent, rounded:
+// whole percent and tenths digit; 0.0 when the original size is 0.
+void Listing_Ratio(SpiSize packed, SpiSize original, ListingWide* whole, unsigned* tenths);
+
+// Right-aligns the decimal digits of `value` in at least `width` characters;
+// returns the number of characters written (no terminator).
+int Listing_Decimal(char* out, ListingWide value, int width);
+
+// The 8-character type column: the method text centred, padded with spaces.
+void Listing_TypeField(char* out, const char method[8]);
