@@ -1,4 +1,6 @@
-// The growing text block of the listing.
+// The growing text block of the listing. The block's capacity grows
+// geometrically and the text's length is kept beside it, so a listing costs
+// time in proportion to its length.
 #include "listing/listing.h"
 
 #include <string.h>
@@ -7,34 +9,37 @@ void Util_AppendText(ListingText* text, const char* piece, int n) {
     if (n < 0) {
         return;
     }
+    SIZE_T copied = 0;
+    while (copied < static_cast<SIZE_T>(n) && piece[copied] != '\0') {
+        ++copied;
+    }
     SIZE_T size = text->block != nullptr ? GlobalSize(text->block) : 0;
-    HGLOBAL block;
     if (size == 0) {
         // A new block; an old one that reports no size is left alone.
-        block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, static_cast<SIZE_T>(n) + 1);
+        HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, static_cast<SIZE_T>(n) + 1);
         if (block == nullptr) {
             return;
         }
         text->block = block;
         text->length = 0;
-    } else {
-        block = GlobalReAlloc(text->block, size + static_cast<SIZE_T>(n), GMEM_MOVEABLE);
+    } else if (text->length + copied + 1 > size) {
+        SIZE_T needed = text->length + copied + 1;
+        SIZE_T grown = size <= SIZE_MAX / 2 && size * 2 > needed ? size * 2 : needed;
+        HGLOBAL block = GlobalReAlloc(text->block, grown, GMEM_MOVEABLE);
+        if (block == nullptr && grown != needed) {
+            block = GlobalReAlloc(text->block, needed, GMEM_MOVEABLE);
+        }
         if (block == nullptr) {
             return;
         }
         text->block = block;
     }
-    char* bytes = static_cast<char*>(GlobalLock(block));
+    char* bytes = static_cast<char*>(GlobalLock(text->block));
     if (bytes == nullptr) {
         return;
     }
-    char* end = bytes + lstrlenA(bytes);
-    int copied = 0;
-    while (copied < n && piece[copied] != '\0') {
-        end[copied] = piece[copied];
-        ++copied;
-    }
-    end[copied] = '\0';
-    text->length = static_cast<SIZE_T>(end - bytes) + static_cast<SIZE_T>(copied);
-    (void)GlobalUnlock(block);
+    memcpy(bytes + text->length, piece, copied);
+    text->length += copied;
+    bytes[text->length] = '\0';
+    (void)GlobalUnlock(text->block);
 }

@@ -146,7 +146,7 @@ int Archive_List(HMODULE plugin, const char* archivePath) {
 
     bytes = static_cast<char*>(GlobalLock(text.block));
     if (bytes != nullptr) {
-        (void)Quorlex_Text(bytes, lstrlenA(bytes));
+        (void)Quorlex_Text(bytes, static_cast<int>(text.length));
         (void)GlobalUnlock(text.block);
     }
     (void)GlobalFree(text.block);

@@ -12,8 +12,8 @@ typedef uint64_t ListingWide;
 #endif
 
 // The listing's text as it grows: a movable global block holding a
-// NUL-terminated text of `length` bytes. `block` is null until the first
-// piece is appended.
+// NUL-terminated text of `length` bytes; the block may be larger. `block` is
+// null until the first piece is appended.
 struct ListingText {
     HGLOBAL block;
     SIZE_T length;
@@ -24,7 +24,8 @@ struct ListingText {
 int Archive_List(HMODULE plugin, const char* archivePath);
 
 // Appends at most `n` bytes of `piece`, stopping at its NUL. When the block
-// cannot grow the piece is left out and the text stays as it was.
+// cannot grow the piece is left out and the text stays as it was. Growth is
+// geometric: a listing's cost is linear in its length.
 void Util_AppendText(ListingText* text, const char* piece, int n);
 
 // Replaces each backslash character with a slash, in place, stepping by
