@@ -1,7 +1,8 @@
-// Table-driven cases for the pure logic: the command tail and the lengths
-// of the clipboard's bitmap block.
+// Table-driven cases for the pure logic: the command tail, the lengths of
+// the clipboard's bitmap block, and the listing's columns and text.
 #include "app/app.h"
 #include "clipboard/clipboard.h"
+#include "listing/listing.h"
 
 #include <gtest/gtest.h>
 
@@ -92,6 +93,130 @@ TEST(DibLengths, HeaderAndImageLengthByBitCount) {
             EXPECT_EQ(image, c.image);
         }
     }
+}
+
+std::string Decimal(ListingWide value, int width) {
+    char out[64];
+    return std::string(out, Listing_Decimal(out, value, width));
+}
+
+TEST(ListingColumns, RatioRoundsToTenthsOfAPercent) {
+    struct Case {
+        SpiSize packed;
+        SpiSize original;
+        const char* shown;
+    };
+    const SpiSize max = ~SpiSize{0};
+    const Case cases[] = {
+        {0, 0, "0.0"},       {7, 0, "0.0"},
+        {0, 7, "0.0"},       {321, 800, "40.1"},
+        {103, 795, "13.0"},  {3000000, 6000000, "50.0"},
+        {120, 120, "100.0"}, {3, 2, "150.0"},
+        {1, 3, "33.3"},      {2, 3, "66.7"},
+        {1, 2000, "0.1"},    {1, 2001, "0.0"},
+        {999, 1000, "99.9"}, {9995, 10000, "100.0"},
+        {max, max, "100.0"}, {max, 1, "1844674407370955161500.0"},
+        {1, max, "0.0"},
+    };
+    for (const Case& c : cases) {
+        ListingWide whole = 99;
+        unsigned tenths = 99;
+        Listing_Ratio(c.packed, c.original, &whole, &tenths);
+        EXPECT_EQ(Decimal(whole, 0) + "." + std::to_string(tenths), c.shown)
+            << c.packed << "/" << c.original;
+    }
+}
+
+TEST(ListingColumns, DecimalsAreRightAligned) {
+    struct Case {
+        ListingWide value;
+        int width;
+        const char* shown;
+    };
+    const Case cases[] = {
+        {0, 10, "         0"},
+        {1234, 4, "1234"},
+        {12345, 4, "12345"},
+        {0, 0, "0"},
+        {2147483648u, 10, "2147483648"},
+        {4294967295u, 10, "4294967295"},
+        {static_cast<ListingWide>(1) << 40, 10, "1099511627776"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(Decimal(c.value, c.width), c.shown);
+    }
+}
+
+TEST(ListingColumns, TypeFieldCentresTheMethod) {
+    const char* cases[][2] = {
+        {"", "        "},         {"a", "   a    "},          {"ab", "   ab   "},
+        {"abc", "  abc   "},      {"-lh5-", " -lh5-  "},      {"Deflate", "Deflate "},
+        {"ABCDEFGH", "ABCDEFGH"}, {"ABCDEFGHIJ", "ABCDEFGH"},
+    };
+    for (auto& c : cases) {
+        char method[8] = {};
+        memcpy(method, c[0], strnlen(c[0], 8));
+        char out[9] = {};
+        Listing_TypeField(out, method);
+        EXPECT_EQ(std::string(out), c[1]) << c[0];
+    }
+}
+
+TEST(ListingText, SlashPathTurnsBackslashesOnly) {
+    const char* cases[][2] = {
+        {"", ""}, {"a\\b\\", "a/b/"}, {"\\\\", "//"}, {"a/b", "a/b"}, {"C:\\x y\\z", "C:/x y/z"},
+    };
+    for (auto& c : cases) {
+        std::string text = c[0];
+        EXPECT_EQ(Util_SlashPath(&text[0]), 1);
+        EXPECT_EQ(text, c[1]);
+    }
+}
+
+std::string TextOf(const ListingText& text) {
+    const char* bytes = static_cast<const char*>(GlobalLock(text.block));
+    std::string s = bytes;
+    GlobalUnlock(text.block);
+    return s;
+}
+
+TEST(ListingText, AppendCopiesUpToNBytesAndStopsAtTheTerminator) {
+    struct Step {
+        const char* piece;
+        int n;
+        const char* text;
+    };
+    const Step steps[] = {
+        {"Listing", 7, "Listing"}, {"abc", 2, "Listingab"},  {"x\0yz", 4, "Listingabx"},
+        {"", 0, "Listingabx"},     {"zz", -1, "Listingabx"}, {"123", 3, "Listingabx123"},
+    };
+    ListingText text = {nullptr, 0};
+    for (const Step& step : steps) {
+        Util_AppendText(&text, step.piece, step.n);
+        ASSERT_NE(text.block, nullptr);
+        EXPECT_EQ(TextOf(text), step.text);
+        EXPECT_EQ(text.length, strlen(step.text));
+    }
+    GlobalFree(text.block);
+}
+
+TEST(ListingText, FirstBlockFitsItsPieceAndGrowthIsGeometric) {
+    ListingText text = {nullptr, 0};
+    Util_AppendText(&text, "Listing of archive : ", 21);
+    EXPECT_EQ(GlobalSize(text.block), 22u);
+    std::string expected = "Listing of archive : ";
+    int resized = 0;
+    SIZE_T size = GlobalSize(text.block);
+    for (int i = 0; i < 20000; ++i) {
+        Util_AppendText(&text, "0123456789", 10);
+        expected += "0123456789";
+        resized += GlobalSize(text.block) != size;
+        size = GlobalSize(text.block);
+    }
+    EXPECT_EQ(TextOf(text), expected);
+    EXPECT_LT(resized, 20);
+    EXPECT_LE(size, 2 * (expected.size() + 1));
+    GlobalFree(text.block);
 }
 
 } // namespace
