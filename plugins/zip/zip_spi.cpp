@@ -1,0 +1,338 @@
+// The sample archive plug-in: lists the entries of a ZIP file from its
+// central directory (ZIP64 included): method name, packed and original size,
+// modification time in seconds since 1970 UTC, directory part and file name
+// split at the last slash, and CRC.
+#include "plugins/common/spi_file.h"
+
+#include <string.h>
+#include <time.h>
+
+constexpr uint32_t ZIP_LOCAL = 0x04034B50;
+constexpr uint32_t ZIP_CENTRAL = 0x02014B50;
+constexpr uint32_t ZIP_END = 0x06054B50;
+constexpr uint32_t ZIP64_LOCATOR = 0x07064B50;
+constexpr uint32_t ZIP64_END = 0x06064B50;
+constexpr uint32_t ZIP_END_SIZE = 22;
+constexpr uint32_t ZIP_CENTRAL_SIZE = 46;
+constexpr uint32_t ZIP_COMMENT_MAX = 0xFFFF;
+constexpr uint64_t ZIP_DIRECTORY_MAX = 256u << 20;
+constexpr int64_t FILETIME_1970 = 116444736000000000;
+constexpr uint16_t ZIP_UTF8_NAME = 0x800;
+
+// Where the archive's bytes come from: an open file or a block in memory.
+struct ZipSource {
+    HANDLE file;
+    const uint8_t* memory;
+    uint64_t base; // offset of the archive in the file
+    uint64_t size; // bytes from base to the end
+};
+
+static uint16_t Zip_U16(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] | p[1] << 8);
+}
+
+static uint32_t Zip_U32(const uint8_t* p) {
+    return Zip_U16(p) | static_cast<uint32_t>(Zip_U16(p + 2)) << 16;
+}
+
+static uint64_t Zip_U64(const uint8_t* p) {
+    return Zip_U32(p) | static_cast<uint64_t>(Zip_U32(p + 4)) << 32;
+}
+
+static int Zip_Read(const ZipSource* source, uint64_t at, void* out, uint32_t length) {
+    if (at > source->size || length > source->size - at) {
+        return 0;
+    }
+    if (source->memory != nullptr) {
+        memcpy(out, source->memory + at, length);
+        return 1;
+    }
+    LARGE_INTEGER position;
+    position.QuadPart = static_cast<LONGLONG>(source->base + at);
+    DWORD read = 0;
+    return SetFilePointerEx(source->file, position, nullptr, FILE_BEGIN) &&
+           ReadFile(source->file, out, length, &read, nullptr) && read == length;
+}
+
+static void* Zip_Alloc(uint64_t length) {
+    return HeapAlloc(GetProcessHeap(), 0, static_cast<SIZE_T>(length) + 1);
+}
+
+static void Zip_Free(void* block) {
+    if (block != nullptr) {
+        (void)HeapFree(GetProcessHeap(), 0, block);
+    }
+}
+
+struct ZipDirectory {
+    uint64_t offset;
+    uint64_t size;
+};
+
+// Finds the central directory through the end record (and the ZIP64 end
+// record when the end record's fields overflow).
+static int Zip_FindDirectory(const ZipSource* source, ZipDirectory* directory) {
+    uint64_t tail = source->size < ZIP_END_SIZE + ZIP_COMMENT_MAX ? source->size
+                                                                  : ZIP_END_SIZE + ZIP_COMMENT_MAX;
+    if (tail < ZIP_END_SIZE) {
+        return 0;
+    }
+    auto* bytes = static_cast<uint8_t*>(Zip_Alloc(tail));
+    if (bytes == nullptr) {
+        return 0;
+    }
+    uint64_t tailAt = source->size - tail;
+    int found = 0;
+    if (Zip_Read(source, tailAt, bytes, static_cast<uint32_t>(tail))) {
+        for (uint64_t i = tail - ZIP_END_SIZE + 1; i-- > 0;) {
+            if (Zip_U32(bytes + i) == ZIP_END) {
+                directory->size = Zip_U32(bytes + i + 12);
+                directory->offset = Zip_U32(bytes + i + 16);
+                found = 1;
+                uint8_t locator[20];
+                uint8_t end64[56];
+                uint64_t endAt = tailAt + i;
+                if ((directory->offset == 0xFFFFFFFF || directory->size == 0xFFFFFFFF) &&
+                    endAt >= 20 && Zip_Read(source, endAt - 20, locator, 20) &&
+                    Zip_U32(locator) == ZIP64_LOCATOR &&
+                    Zip_Read(source, Zip_U64(locator + 8), end64, 56) &&
+                    Zip_U32(end64) == ZIP64_END) {
+                    directory->size = Zip_U64(end64 + 40);
+                    directory->offset = Zip_U64(end64 + 48);
+                }
+                break;
+            }
+        }
+    }
+    Zip_Free(bytes);
+    return found && directory->size <= ZIP_DIRECTORY_MAX;
+}
+
+static void Zip_Method(char out[8], uint16_t method) {
+    static const struct {
+        uint16_t id;
+        const char* name;
+    } names[] = {{0, "Stored"},   {1, "Shrunk"}, {6, "Implode"}, {8, "Deflate"},
+                 {9, "Deflat64"}, {12, "BZip2"}, {14, "LZMA"},   {93, "Zstd"},
+                 {95, "XZ"},      {98, "PPMd"},  {99, "AES"}};
+    for (const auto& n : names) {
+        if (n.id == method) {
+            memcpy(out, n.name, strlen(n.name));
+            return;
+        }
+    }
+    char text[16];
+    int length = wsprintfA(text, "M%u", method);
+    memcpy(out, text, static_cast<size_t>(length) < 8 ? length : 8);
+}
+
+// The entry's time: the UTC time of an extended-timestamp or NTFS extra
+// field when there is one, else the DOS time taken as local time.
+static SpiTime Zip_Time(uint16_t dosTime, uint16_t dosDate, const uint8_t* extra,
+                        uint32_t extraLength) {
+    for (uint32_t at = 0; at + 4 <= extraLength;) {
+        uint16_t tag = Zip_U16(extra + at);
+        uint32_t size = Zip_U16(extra + at + 2);
+        const uint8_t* data = extra + at + 4;
+        if (at + 4 + size > extraLength) {
+            break;
+        }
+        if (tag == 0x5455 && size >= 5 && (data[0] & 1)) {
+            return static_cast<int32_t>(Zip_U32(data + 1));
+        }
+        if (tag == 0x000A && size >= 32 && Zip_U16(data + 4) == 1 && Zip_U16(data + 6) >= 24) {
+            int64_t ticks = static_cast<int64_t>(Zip_U64(data + 8));
+            return static_cast<SpiTime>((ticks - FILETIME_1970) / 10000000);
+        }
+        at += 4 + size;
+    }
+    struct tm local = {};
+    local.tm_year = (dosDate >> 9) + 80;
+    local.tm_mon = ((dosDate >> 5) & 15) - 1;
+    local.tm_mday = dosDate & 31;
+    local.tm_hour = dosTime >> 11;
+    local.tm_min = (dosTime >> 5) & 63;
+    local.tm_sec = (dosTime & 31) * 2;
+    local.tm_isdst = -1;
+    return static_cast<SpiTime>(mktime(&local));
+}
+
+// Sizes and offset that overflow 32 bits live in the ZIP64 extra field.
+static void Zip_Wide(const uint8_t* extra, uint32_t extraLength, uint64_t* original,
+                     uint64_t* packed, uint64_t* position) {
+    for (uint32_t at = 0; at + 4 <= extraLength;) {
+        uint32_t size = Zip_U16(extra + at + 2);
+        if (at + 4 + size > extraLength) {
+            return;
+        }
+        if (Zip_U16(extra + at) == 0x0001) {
+            const uint8_t* p = extra + at + 4;
+            const uint8_t* end = p + size;
+            uint64_t* fields[] = {original, packed, position};
+            for (uint64_t* field : fields) {
+                if (*field == 0xFFFFFFFF && p + 8 <= end) {
+                    *field = Zip_U64(p);
+                    p += 8;
+                }
+            }
+            return;
+        }
+        at += 4 + size;
+    }
+}
+
+// Copies a name into a NUL-terminated 200-byte field, in the ANSI code page.
+static void Zip_Name(char* field, const uint8_t* name, uint32_t length, int utf8) {
+    char* out = field;
+    int room = 199;
+    if (utf8) {
+        wchar_t wide[400];
+        int wideLength = MultiByteToWideChar(CP_UTF8, 0, reinterpret_cast<const char*>(name),
+                                             static_cast<int>(length), wide, 400);
+        int n = wideLength > 0
+                    ? WideCharToMultiByte(CP_ACP, 0, wide, wideLength, out, room, nullptr, nullptr)
+                    : 0;
+        if (n > 0) {
+            out[n] = '\0';
+            return;
+        }
+    }
+    uint32_t n = length < static_cast<uint32_t>(room) ? length : static_cast<uint32_t>(room);
+    memcpy(out, name, n);
+    out[n] = '\0';
+}
+
+static void Zip_Split(ArchiveEntryInfo* entry, const uint8_t* name, uint32_t length, int utf8) {
+    uint32_t cut = 0;
+    for (uint32_t i = 0; i < length; ++i) {
+        if (name[i] == '/' || name[i] == '\\') {
+            cut = i + 1;
+        }
+    }
+    Zip_Name(entry->path, name, cut, utf8);
+    for (char* p = entry->path; *p != '\0'; ++p) {
+        *p = *p == '/' ? '\\' : *p;
+    }
+    Zip_Name(entry->filename, name + cut, length - cut, utf8);
+}
+
+// Walks the central directory; with `entries` null it only counts.
+static uint32_t Zip_Walk(const uint8_t* directory, uint64_t size, ArchiveEntryInfo* entries) {
+    uint32_t count = 0;
+    for (uint64_t at = 0; at + ZIP_CENTRAL_SIZE <= size;) {
+        const uint8_t* h = directory + at;
+        if (Zip_U32(h) != ZIP_CENTRAL) {
+            break;
+        }
+        uint32_t nameLength = Zip_U16(h + 28);
+        uint32_t extraLength = Zip_U16(h + 30);
+        uint64_t next = at + ZIP_CENTRAL_SIZE + nameLength + extraLength + Zip_U16(h + 32);
+        if (next > size) {
+            break;
+        }
+        if (entries != nullptr) {
+            ArchiveEntryInfo* e = &entries[count];
+            const uint8_t* name = h + ZIP_CENTRAL_SIZE;
+            const uint8_t* extra = name + nameLength;
+            uint64_t original = Zip_U32(h + 24);
+            uint64_t packed = Zip_U32(h + 20);
+            uint64_t position = Zip_U32(h + 42);
+            Zip_Wide(extra, extraLength, &original, &packed, &position);
+            Zip_Method(e->method, Zip_U16(h + 10));
+            e->position = static_cast<SpiSize>(position);
+            e->compsize = static_cast<SpiSize>(packed);
+            e->filesize = static_cast<SpiSize>(original);
+            e->timestamp = Zip_Time(Zip_U16(h + 12), Zip_U16(h + 14), extra, extraLength);
+            Zip_Split(e, name, nameLength, (Zip_U16(h + 8) & ZIP_UTF8_NAME) != 0);
+            e->crc = Zip_U32(h + 16);
+        }
+        ++count;
+        at = next;
+    }
+    return count;
+}
+
+static int Zip_List(const ZipSource* source, HLOCAL* entriesOut) {
+    ZipDirectory directory;
+    if (!Zip_FindDirectory(source, &directory)) {
+        return SPI_UNKNOWN_FORMAT;
+    }
+    auto* bytes = static_cast<uint8_t*>(Zip_Alloc(directory.size));
+    if (bytes == nullptr) {
+        return SPI_NO_MEMORY;
+    }
+    int result = SPI_BROKEN_DATA;
+    if (Zip_Read(source, directory.offset, bytes, static_cast<uint32_t>(directory.size))) {
+        uint32_t count = Zip_Walk(bytes, directory.size, nullptr);
+        // One more record, left zero, closes the array.
+        HLOCAL block = Spi_LocalCopy(nullptr, (count + 1ull) * sizeof(ArchiveEntryInfo));
+        auto* entries =
+            block != nullptr ? static_cast<ArchiveEntryInfo*>(LocalLock(block)) : nullptr;
+        if (entries == nullptr) {
+            result = SPI_NO_MEMORY;
+            if (block != nullptr) {
+                (void)LocalFree(block);
+            }
+        } else {
+            (void)Zip_Walk(bytes, directory.size, entries);
+            (void)LocalUnlock(block);
+            // The block goes to the caller, who frees it.
+            *entriesOut = block;
+            result = SPI_OK;
+        }
+    }
+    Zip_Free(bytes);
+    return result;
+}
+
+SPI_EXPORT int WINAPI GetPluginInfo(int infoNumber, LPSTR buffer, int bufferLength) {
+    static const char* const info[] = {SPI_VERSION_ARCHIVE, "Quorlex ZIP plug-in 1.0", "*.zip",
+                                       "ZIP archive"};
+    if (infoNumber < 0 || infoNumber >= 4) {
+        return 0;
+    }
+    return Spi_CopyInfo(buffer, bufferLength, info[infoNumber]);
+}
+
+SPI_EXPORT int WINAPI IsSupported(LPCSTR, void* head) {
+    uint8_t bytes[4];
+    if (reinterpret_cast<uintptr_t>(head) < SPI_HANDLE_LIMIT) {
+        // An open file handle, read from where it stands.
+        DWORD read = 0;
+        if (!ReadFile(reinterpret_cast<HANDLE>(head), bytes, sizeof bytes, &read, nullptr) ||
+            read != sizeof bytes) {
+            return 0;
+        }
+        head = bytes;
+    }
+    uint32_t signature = Zip_U32(static_cast<const uint8_t*>(head));
+    return signature == ZIP_LOCAL || signature == ZIP_END;
+}
+
+SPI_EXPORT int WINAPI GetArchiveInfo(LPCSTR source, SpiWord offset, unsigned flag,
+                                     HLOCAL* entries) {
+    ZipSource zip = {INVALID_HANDLE_VALUE, nullptr, 0, 0};
+    if ((flag & 7) == 1) {
+        zip.memory = reinterpret_cast<const uint8_t*>(source);
+        zip.size = static_cast<uint64_t>(offset);
+        return Zip_List(&zip, entries);
+    }
+    if ((flag & 7) != 0 || offset < 0) {
+        return SPI_NOT_IMPLEMENTED;
+    }
+    zip.file = CreateFileA(source, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (zip.file == INVALID_HANDLE_VALUE) {
+        return SPI_READ_ERROR;
+    }
+    LARGE_INTEGER size;
+    int result = SPI_READ_ERROR;
+    if (GetFileSizeEx(zip.file, &size) &&
+        static_cast<uint64_t>(size.QuadPart) >= static_cast<uint64_t>(offset)) {
+        zip.base = static_cast<uint64_t>(offset);
+        zip.size = static_cast<uint64_t>(size.QuadPart) - zip.base;
+        result = Zip_List(&zip, entries);
+    }
+    (void)CloseHandle(zip.file);
+    return result;
+}

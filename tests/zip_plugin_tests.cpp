@@ -1,0 +1,157 @@
+// The shipped ZIP plug-in, through the program: an archive named on the
+// command line, its listing read back from the clipboard.
+#include "tests/support/harness.h"
+
+#include <gtest/gtest.h>
+
+#include <time.h>
+
+namespace {
+
+std::string U16(uint16_t v) {
+    return std::string(reinterpret_cast<const char*>(&v), 2);
+}
+
+std::string U32(uint32_t v) {
+    return std::string(reinterpret_cast<const char*>(&v), 4);
+}
+
+std::string U64(uint64_t v) {
+    return std::string(reinterpret_cast<const char*>(&v), 8);
+}
+
+struct ZipEntry {
+    std::string name;
+    uint16_t flags;
+    uint16_t method;
+    uint32_t crc;
+    uint32_t packed;
+    uint32_t original;
+    std::string extra;
+};
+
+// A ZIP file that holds only what a listing reads: a local header's
+// signature at its start, the central directory and the end record.
+std::string ZipFile(const std::vector<ZipEntry>& entries) {
+    std::string local = "PK\x03\x04" + std::string(26, '\0');
+    std::string directory;
+    for (const ZipEntry& e : entries) {
+        directory += U32(0x02014B50) + U16(20) + U16(20) + U16(e.flags) + U16(e.method) +
+                     U16(0x5000) + U16(0x58B1) + U32(e.crc) + U32(e.packed) + U32(e.original) +
+                     U16(static_cast<uint16_t>(e.name.size())) +
+                     U16(static_cast<uint16_t>(e.extra.size())) + U16(0) + U16(0) + U16(0) +
+                     U32(0) + U32(0) + e.name + e.extra;
+    }
+    return local + directory + U32(0x06054B50) + U16(0) + U16(0) +
+           U16(static_cast<uint16_t>(entries.size())) + U16(static_cast<uint16_t>(entries.size())) +
+           U32(static_cast<uint32_t>(directory.size())) + U32(static_cast<uint32_t>(local.size())) +
+           U16(0);
+}
+
+std::string LocalText(time_t t) {
+    char text[32];
+    strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", localtime(&t));
+    return text;
+}
+
+std::string Slashed(std::string path) {
+    for (char& c : path) {
+        c = c == '\\' ? '/' : c;
+    }
+    return path;
+}
+
+const char RULE[] = "---------- ---------- ------- ---------- -------- -------- ----  "
+                    "------------------------------";
+
+class ZipPlugin : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        box = Test_MakeSandbox({});
+        ASSERT_TRUE(CopyFileA(Test_BuildPath("bin\\plugins\\qxzip.spi").c_str(),
+                              (box.reg + "\\qxzip.spi").c_str(), FALSE));
+    }
+    void TearDown() override {
+        Test_RemoveSandbox(box);
+    }
+    Sandbox box;
+};
+
+TEST_F(ZipPlugin, ListsTheSampleArchive) {
+    std::string sample = Test_BuildPath("samples\\sample.zip");
+    EXPECT_EQ(Test_RunTail(box.exe, sample), 1);
+    EXPECT_EQ(Test_ClipboardText(),
+              "Listing of archive : " + Slashed(sample) +
+                  "\r\n\r\n Original   Packed     Ratio     Date     Time      Type   CRC    "
+                  "Name\r\n" +
+                  RULE +
+                  "\r\n      1000         36    3.6% 2024-05-17 10:30:00 Deflate  64EAD101  "
+                  "readme.txt"
+                  "\r\n         0          0    0.0% 2024-05-17 10:30:00  Stored  0000  docs/"
+                  "\r\n      2900         56    1.9% 2024-05-17 10:30:00 Deflate  5B807F0A  "
+                  "docs/guide.txt"
+                  "\r\n         4          4  100.0% 2024-05-17 10:30:00  Stored  8BB98613  "
+                  "docs/tiny.dat"
+                  "\r\n     28854        501    1.7% 2024-05-17 10:30:00 Deflate  38802E4B  "
+                  "images/sample.bmp\r\n" +
+                  RULE +
+                  "\r\n     32758        597    1.8%                                     5 "
+                  "files\r\n");
+}
+
+TEST_F(ZipPlugin, TimesNamesMethodsAndWideSizes) {
+    std::string utcTime = U16(0x5455) + U16(5) + "\x01" + U32(1000000000);
+    std::string ntfsTime = U16(0x000A) + U16(32) + U32(0) + U16(1) + U16(24) +
+                           U64(116444736000000000ull + 1100000000ull * 10000000) + U64(0) + U64(0);
+    std::string wide = U16(0x0001) + U16(16) + U64(5000000000ull) + U64(4000000000ull);
+    std::string file = box.prog + "\\made.zip";
+    Test_WriteFile(file, ZipFile({
+                             {"a/b/utc.txt", 0, 8, 0xABCDEF, 10, 20, utcTime},
+                             {"ntfs.txt", 0, 0, 1, 5, 5, ntfsTime},
+                             {"d/\xC3\xBC.txt", 0x800, 77, 2, 1, 1, ""},
+                             {"big.iso", 0, 8, 3, 0xFFFFFFFF, 0xFFFFFFFF, wide},
+                         }));
+    EXPECT_EQ(Test_RunTail(box.exe, file), 1);
+    std::string text = Test_ClipboardText();
+    size_t start = text.find(RULE) + sizeof RULE - 1;
+    EXPECT_EQ(text.substr(start, text.rfind(RULE) - start),
+              "\r\n        20         10   50.0% " + LocalText(1000000000) +
+                  " Deflate  ABCDEF  a/b/utc.txt"
+                  "\r\n         5          5  100.0% " +
+                  LocalText(1100000000) +
+                  "  Stored  0001  ntfs.txt"
+                  "\r\n         1          1  100.0% 2024-05-17 10:00:00   M77    0002  d/\xFC.txt"
+                  "\r\n5000000000 4000000000   80.0% 2024-05-17 10:00:00 Deflate  0003  big.iso"
+                  "\r\n");
+}
+
+TEST_F(ZipPlugin, DeclinesWhatIsNoZip) {
+    struct Case {
+        const char* name;
+        std::string content;
+        long exitCode;
+        const char* footerCount;
+    };
+    std::string noEnd = ZipFile({{"x", 0, 0, 0, 1, 1, ""}});
+    noEnd.resize(noEnd.size() - 22);
+    const Case cases[] = {
+        {"not a zip", "MZ just bytes", 0, nullptr},
+        {"no end record", noEnd, 1, "0 files"},
+        {"empty archive", ZipFile({}), 1, "0 files"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Test_SetClipboardSentinel();
+        std::string file = box.prog + "\\case.zip";
+        Test_WriteFile(file, c.content);
+        EXPECT_EQ(Test_RunTail(box.exe, file), c.exitCode);
+        std::string text = Test_ClipboardText();
+        if (c.footerCount == nullptr) {
+            EXPECT_EQ(text, TEST_SENTINEL);
+        } else {
+            EXPECT_EQ(text.substr(text.size() - 9), std::string(c.footerCount) + "\r\n");
+        }
+    }
+}
+
+} // namespace
