@@ -20,6 +20,7 @@ constexpr int LINE_SIZE = 256;
 
 static_assert(sizeof LISTING_TITLE - 1 == 21, "title");
 static_assert(sizeof LISTING_HEADER - 1 == 171, "header");
+static_assert(sizeof(time_t) >= sizeof(SpiTime), "timestamps convert without loss");
 
 static void Listing_Append(ListingText* text, const char* piece) {
     Util_AppendText(text, piece, lstrlenA(piece));

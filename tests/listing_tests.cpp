@@ -36,10 +36,12 @@ SpiTime Local(int year, int month, int day, int hour, int minute, int second) {
 
 const SpiTime T2003 = Local(2003, 1, 20, 9, 0, 0);
 
-// The fixture's file: the entry block's bytes as the plug-in hands them back.
+// The fixture's file: the entry block's bytes as the plug-in hands them back;
+// without the closing record, in a block with junk past its end.
 std::string ArchiveFile(const std::vector<ArchiveEntryInfo>& entries, bool closed = true,
                         size_t extraBytes = 0) {
-    std::string bytes = std::string("FXAR") + std::string(4, '\0');
+    std::string bytes =
+        std::string("FXAR") + std::string(1, closed ? '\0' : '\3') + std::string(3, '\0');
     for (const ArchiveEntryInfo& e : entries) {
         bytes.append(reinterpret_cast<const char*>(&e), sizeof e);
     }
