@@ -51,9 +51,7 @@ std::string BmpFile(const Bitmap& b) {
 class BmpPlugin : public ::testing::Test {
   protected:
     void SetUp() override {
-        box = Test_MakeSandbox({});
-        ASSERT_TRUE(CopyFileA(Test_BuildPath("bin\\plugins\\qxbmp.spi").c_str(),
-                              (box.reg + "\\qxbmp.spi").c_str(), FALSE));
+        ASSERT_TRUE(Test_MakeShippedSandbox("qxbmp.spi", &box));
     }
     void TearDown() override {
         Test_RemoveSandbox(box);

@@ -67,9 +67,7 @@ const char RULE[] = "---------- ---------- ------- ---------- -------- -------- 
 class ZipPlugin : public ::testing::Test {
   protected:
     void SetUp() override {
-        box = Test_MakeSandbox({});
-        ASSERT_TRUE(CopyFileA(Test_BuildPath("bin\\plugins\\qxzip.spi").c_str(),
-                              (box.reg + "\\qxzip.spi").c_str(), FALSE));
+        ASSERT_TRUE(Test_MakeShippedSandbox("qxzip.spi", &box));
     }
     void TearDown() override {
         Test_RemoveSandbox(box);

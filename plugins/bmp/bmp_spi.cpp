@@ -101,27 +101,16 @@ static int Bmp_Decode(const uint8_t* bytes, uint64_t size, HLOCAL* headerOut, HL
 }
 
 SPI_EXPORT int WINAPI GetPluginInfo(int infoNumber, LPSTR buffer, int bufferLength) {
-    static const char* const info[] = {SPI_VERSION_IMAGE, "Quorlex BMP plug-in 1.0", "*.bmp;*.dib",
-                                       "Windows bitmap"};
-    if (infoNumber < 0 || infoNumber >= 4) {
-        return 0;
-    }
-    return Spi_CopyInfo(buffer, bufferLength, info[infoNumber]);
+    static const char* const info[4] = {SPI_VERSION_IMAGE, "Quorlex BMP plug-in 1.0", "*.bmp;*.dib",
+                                        "Windows bitmap"};
+    return Spi_PluginInfo(info, infoNumber, buffer, bufferLength);
 }
 
 SPI_EXPORT int WINAPI IsSupported(LPCSTR, void* head) {
-    uint8_t bytes[BMP_FILE_HEADER + BMP_INFO_HEADER];
-    if (reinterpret_cast<uintptr_t>(head) < SPI_HANDLE_LIMIT) {
-        // An open file handle, read from where it stands.
-        DWORD read = 0;
-        if (!ReadFile(reinterpret_cast<HANDLE>(head), bytes, sizeof bytes, &read, nullptr) ||
-            read != sizeof bytes) {
-            return 0;
-        }
-        head = bytes;
-    }
+    uint8_t buffer[BMP_FILE_HEADER + BMP_INFO_HEADER];
+    const uint8_t* bytes = Spi_HeadBytes(head, buffer, sizeof buffer);
     BITMAPINFOHEADER info;
-    return Bmp_ReadHeader(static_cast<const uint8_t*>(head), sizeof bytes, &info);
+    return bytes != nullptr && Bmp_ReadHeader(bytes, sizeof buffer, &info);
 }
 
 SPI_EXPORT int WINAPI GetPicture(LPCSTR source, SpiWord offset, unsigned flag, HLOCAL* header,

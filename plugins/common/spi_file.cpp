@@ -74,10 +74,22 @@ HLOCAL Spi_LocalCopy(const void* bytes, SIZE_T length) {
     return block;
 }
 
-int Spi_CopyInfo(LPSTR buffer, int length, const char* text) {
-    if (buffer == nullptr || length <= 0) {
+int Spi_PluginInfo(const char* const info[4], int infoNumber, LPSTR buffer, int length) {
+    if (infoNumber < 0 || infoNumber >= 4 || buffer == nullptr || length <= 0) {
         return 0;
     }
-    (void)lstrcpynA(buffer, text, length);
+    (void)lstrcpynA(buffer, info[infoNumber], length);
     return lstrlenA(buffer);
+}
+
+const uint8_t* Spi_HeadBytes(void* head, uint8_t* buffer, DWORD size) {
+    if (reinterpret_cast<uintptr_t>(head) >= SPI_HANDLE_LIMIT) {
+        return static_cast<const uint8_t*>(head);
+    }
+    // An open file handle, read from where it stands.
+    DWORD read = 0;
+    if (!ReadFile(reinterpret_cast<HANDLE>(head), buffer, size, &read, nullptr) || read != size) {
+        return nullptr;
+    }
+    return buffer;
 }

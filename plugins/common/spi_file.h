@@ -34,5 +34,11 @@ void SpiInput_Free(SpiInput* input);
 // `bytes` is null); null when it cannot be allocated.
 HLOCAL Spi_LocalCopy(const void* bytes, SIZE_T length);
 
-// Copies `text` into a plug-in information buffer of `length` bytes.
-int Spi_CopyInfo(LPSTR buffer, int length, const char* text);
+// Answers GetPluginInfo from the plug-in's four texts: interface version,
+// name, file patterns and format name.
+int Spi_PluginInfo(const char* const info[4], int infoNumber, LPSTR buffer, int length);
+
+// The first `size` bytes of the file for IsSupported: the head block itself,
+// or, when `head` is an open file handle (below 0x10000), bytes read from it
+// into `buffer`; null when they cannot be read.
+const uint8_t* Spi_HeadBytes(void* head, uint8_t* buffer, DWORD size);

@@ -286,26 +286,18 @@ static int Zip_List(const ZipSource* source, HLOCAL* entriesOut) {
 }
 
 SPI_EXPORT int WINAPI GetPluginInfo(int infoNumber, LPSTR buffer, int bufferLength) {
-    static const char* const info[] = {SPI_VERSION_ARCHIVE, "Quorlex ZIP plug-in 1.0", "*.zip",
-                                       "ZIP archive"};
-    if (infoNumber < 0 || infoNumber >= 4) {
-        return 0;
-    }
-    return Spi_CopyInfo(buffer, bufferLength, info[infoNumber]);
+    static const char* const info[4] = {SPI_VERSION_ARCHIVE, "Quorlex ZIP plug-in 1.0", "*.zip",
+                                        "ZIP archive"};
+    return Spi_PluginInfo(info, infoNumber, buffer, bufferLength);
 }
 
 SPI_EXPORT int WINAPI IsSupported(LPCSTR, void* head) {
-    uint8_t bytes[4];
-    if (reinterpret_cast<uintptr_t>(head) < SPI_HANDLE_LIMIT) {
-        // An open file handle, read from where it stands.
-        DWORD read = 0;
-        if (!ReadFile(reinterpret_cast<HANDLE>(head), bytes, sizeof bytes, &read, nullptr) ||
-            read != sizeof bytes) {
-            return 0;
-        }
-        head = bytes;
+    uint8_t buffer[4];
+    const uint8_t* bytes = Spi_HeadBytes(head, buffer, sizeof buffer);
+    if (bytes == nullptr) {
+        return 0;
     }
-    uint32_t signature = Zip_U32(static_cast<const uint8_t*>(head));
+    uint32_t signature = Zip_U32(bytes);
     return signature == ZIP_LOCAL || signature == ZIP_END;
 }
 

@@ -224,6 +224,12 @@ Sandbox Test_MakeSandbox(std::initializer_list<const char*> fixtures) {
     return box;
 }
 
+bool Test_MakeShippedSandbox(const char* plugin, Sandbox* box) {
+    *box = Test_MakeSandbox({});
+    std::string from = Test_BuildPath("bin\\plugins\\") + plugin;
+    return CopyFileA(from.c_str(), (box->reg + "\\" + plugin).c_str(), FALSE) != 0;
+}
+
 void Test_RemoveSandbox(const Sandbox& box) {
     Test_RemoveDir(box.prog);
     Test_RemoveDir(box.reg);

@@ -62,4 +62,6 @@ struct Sandbox {
     std::string exe;  // the program
 };
 Sandbox Test_MakeSandbox(std::initializer_list<const char*> fixtures);
+// A sandbox whose registered folder holds one of the shipped plug-ins.
+bool Test_MakeShippedSandbox(const char* plugin, Sandbox* box);
 void Test_RemoveSandbox(const Sandbox& box);
