@@ -8,7 +8,17 @@
 constexpr DWORD FILE_HEAD_SIZE = 3072;
 
 // Where the command tail begins inside the raw command line; nothing copied.
-char* Startup_GetCommandTail(char* rawCommandLine);
+wchar_t* Startup_GetCommandTail(wchar_t* rawCommandLine);
+
+// The path a command tail names: the text between the quotes when the tail
+// is one quoted path followed by nothing but spaces, else the whole tail.
+// Returns where it starts and stores its length; nothing is changed.
+const wchar_t* Startup_Unquote(const wchar_t* tail, int* length);
+
+// The path in the ANSI code page, or, when the code page cannot spell it,
+// the file's short path if the code page spells that. A new fixed local
+// block the caller frees with LocalFree; null when neither is possible.
+char* Startup_AnsiPath(const wchar_t* path, int length);
 
 // Reads at most *sizeInOut bytes from the start of the file into a new
 // fixed, zero-filled local block one byte longer, and stores the number of

@@ -1,25 +1,46 @@
-// The command tail: everything after the program name, used verbatim as the
-// path of the file to handle. Only the space character separates; quotes in
-// the tail are kept.
+// The command tail: everything after the program name. Only the space
+// character separates. A tail that is one quoted path, as the shell passes a
+// dropped file whose path holds a space, names the path between the quotes.
 #include "app/app.h"
 
-#include <string.h>
-
-char* Startup_GetCommandTail(char* rawCommandLine) {
-    char* p = rawCommandLine;
-    if (*p == '"') {
-        char* closing = strchr(p + 1, '"');
-        if (closing == nullptr) {
+wchar_t* Startup_GetCommandTail(wchar_t* rawCommandLine) {
+    wchar_t* p = rawCommandLine;
+    if (*p == L'"') {
+        do {
+            ++p;
+        } while (*p != L'\0' && *p != L'"');
+        if (*p == L'\0') {
             return rawCommandLine;
         }
-        p = closing + 1;
+        ++p;
     } else {
-        while (*p != '\0' && *p != ' ') {
+        while (*p != L'\0' && *p != L' ') {
             ++p;
         }
     }
-    while (*p == ' ') {
+    while (*p == L' ') {
         ++p;
     }
     return p;
+}
+
+const wchar_t* Startup_Unquote(const wchar_t* tail, int* length) {
+    *length = lstrlenW(tail);
+    if (tail[0] != L'"') {
+        return tail;
+    }
+    int closing = 1;
+    while (closing < *length && tail[closing] != L'"') {
+        ++closing;
+    }
+    for (int i = closing + 1; i < *length; ++i) {
+        if (tail[i] != L' ') {
+            return tail;
+        }
+    }
+    if (closing == *length) {
+        return tail;
+    }
+    *length = closing - 1;
+    return tail + 1;
 }

@@ -1,7 +1,7 @@
 // The command flow of one run: find the plug-in that supports the named
 // file, then put the decoded picture or the archive's listing on the
-// clipboard. The exit code says
-// whether a plug-in took the file (1) or not (0).
+// clipboard. The exit code says whether a plug-in took the file (1) or not
+// (0).
 #include "app/app.h"
 #include "clipboard/clipboard.h"
 #include "listing/listing.h"
@@ -24,16 +24,17 @@ static void App_ShowFailure() {
     }
 }
 
-// Decodes the picture with the image plug-in and places it as CF_DIB.
-// 0 when the plug-in cannot decode it; 1 once it has, whatever follows.
-static int App_Picture(HMODULE plugin, const char* path) {
+// Decodes the picture that starts `offset` bytes into the file with the
+// image plug-in and places it as CF_DIB. 0 when the plug-in cannot decode
+// it; 1 once it has, whatever follows.
+static int App_Picture(HMODULE plugin, const char* path, SpiWord offset) {
     auto getPicture = reinterpret_cast<GetPictureProc>(Spi_Entry(plugin, "GetPicture"));
     if (getPicture == nullptr) {
         return 0;
     }
     HLOCAL headerHandle = nullptr;
     HLOCAL pixelHandle = nullptr;
-    int failed = getPicture(path, 0, 0, &headerHandle, &pixelHandle, nullptr, 0);
+    int failed = getPicture(path, offset, 0, &headerHandle, &pixelHandle, nullptr, 0);
     if (failed != 0 || headerHandle == nullptr || pixelHandle == nullptr) {
         if (headerHandle != nullptr) {
             (void)LocalFree(headerHandle);
@@ -77,18 +78,21 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandTail, int) {
         (void)Plugin_Release();
         return 0;
     }
-    HMODULE plugin = Plugin_Find(commandTail, head, nullptr);
+    int skip = 0;
+    HMODULE plugin = Plugin_Find(commandTail, head, &skip);
     (void)LocalFree(head);
     if (plugin == nullptr) {
         (void)Plugin_Release();
         return 0;
     }
+    // A plug-in that knew the file only HEAD_SKIP bytes in reads it from there.
+    SpiWord offset = skip ? HEAD_SKIP : 0;
     int result = 1;
     PluginKind kind = Plugin_Kind(plugin);
     if (kind == PLUGIN_KIND_IMAGE) {
-        result = App_Picture(plugin, commandTail);
+        result = App_Picture(plugin, commandTail, offset);
     } else if (kind == PLUGIN_KIND_ARCHIVE) {
-        (void)Archive_List(plugin, commandTail);
+        result = Archive_List(plugin, commandTail, offset);
     }
     (void)Plugin_Release();
     return result;

@@ -45,7 +45,7 @@ le32() {
 rm -rf "$work"
 mkdir -p "$work/prog" "$work/reg"
 cp "$build/bin/quorlex.exe" "$work/prog/"
-cp "$build/bin/plugins/qxbmp.spi" "$work/reg/"
+cp "$build/bin/plugins/"qxbmp.sp[ih] "$work/reg/"
 $wine reg add "$key" /v Path /t REG_SZ /d "$(win "$work/reg")" /f >/dev/null 2>&1
 sample="$(win "$root/samples/sample.bmp")"
 

@@ -1,5 +1,7 @@
-// Packs a decoded picture into one CF_DIB block: the header with its colour
-// table or bit masks, then the pixel rows, lengths taken from the header.
+// Packs a decoded picture into one CF_DIB block: the header, its bit masks
+// and colour table, then the pixel rows, laid out where readers of CF_DIB
+// look for them: lengths taken from the header's biSize, biClrUsed,
+// biBitCount and biCompression.
 #include "clipboard/clipboard.h"
 
 #include <string.h>
@@ -8,35 +10,65 @@ constexpr uint64_t DIB_BLOCK_LIMIT = 0xFFFFFFFFull;
 constexpr uint64_t DIB_HEADER = 40;
 constexpr uint64_t DIB_MASKS = 12;
 constexpr uint64_t DIB_QUAD = 4;
+constexpr uint64_t DIB_LARGEST_TABLE = 256;
+
+// The header's own length when it is one that readers know: the 40-byte
+// header, its 52- and 56-byte extensions with the masks inside, and the
+// 108- and 124-byte version 4 and 5 headers. Anything else is read as 40.
+static uint64_t Bitmap_HeaderSize(DWORD size) {
+    switch (size) {
+    case 40:
+    case 52:
+    case 56:
+    case 108:
+    case 124:
+        return size;
+    default:
+        return DIB_HEADER;
+    }
+}
+
+// Colour table entries where readers look for them: biClrUsed when it is
+// set, bounded by what the bit count can index; else a full table for 1, 4
+// and 8 bits and none above.
+static uint64_t Bitmap_TableEntries(const BITMAPINFOHEADER* header) {
+    WORD bits = header->biBitCount;
+    uint64_t full = bits == 1 || bits == 4 || bits == 8 ? uint64_t{1} << bits : 0;
+    if (header->biClrUsed == 0) {
+        return full;
+    }
+    uint64_t largest = bits >= 1 && bits <= 8 ? uint64_t{1} << bits : DIB_LARGEST_TABLE;
+    return header->biClrUsed < largest ? header->biClrUsed : largest;
+}
 
 int Quorlex_DibLengths(const BITMAPINFOHEADER* header, uint64_t* headerLength,
                        uint64_t* imageLength) {
     int64_t width = header->biWidth;
     int64_t row;
-    uint64_t length = DIB_HEADER;
-    int masks = header->biCompression == BI_BITFIELDS;
+    uint64_t length = Bitmap_HeaderSize(header->biSize);
+    // The three masks follow a 40-byte header; longer headers hold them.
+    if (length == DIB_HEADER && header->biCompression == BI_BITFIELDS &&
+        (header->biBitCount == 16 || header->biBitCount == 32)) {
+        length += DIB_MASKS;
+    }
+    length += Bitmap_TableEntries(header) * DIB_QUAD;
     switch (header->biBitCount) {
     case 1:
-        length += 2 * DIB_QUAD;
         row = (width + 7) >> 3;
         break;
     case 4:
-        length += 16 * DIB_QUAD;
         row = (width + 1) >> 1;
         break;
     case 8:
-        length += 256 * DIB_QUAD;
         row = width;
         break;
     case 16:
-        length += masks ? DIB_MASKS : 0;
         row = width * 2;
         break;
     case 24:
         row = width * 3;
         break;
     case 32:
-        length += masks ? DIB_MASKS : 0;
         row = width * 4;
         break;
     default:

@@ -28,7 +28,7 @@ static void Listing_Append(ListingText* text, const char* piece) {
 
 // Sizes and ratio as "%10u %10u %4u.%u%% ": unsigned, so that no size shows
 // as a negative number.
-static int Listing_Numbers(char* line, SpiSize original, SpiSize packed) {
+static int Listing_Numbers(char* line, uint64_t original, uint64_t packed) {
     ListingWide whole;
     unsigned tenths;
     Listing_Ratio(packed, original, &whole, &tenths);
@@ -84,57 +84,37 @@ static void Listing_Entry(ListingText* text, const ArchiveEntryInfo* entry) {
     Util_AppendText(text, field, n);
 }
 
-struct ListingTotals {
-    SpiSize original;
-    SpiSize packed;
-    SpiSize files;
-};
-
 // Lists the records of the plug-in's entry block, up to its closing record
 // and never past the last whole record the block holds.
-static void Listing_Entries(ListingText* text, HMODULE plugin, const char* archivePath,
-                            ListingTotals* totals) {
-    auto getArchiveInfo = reinterpret_cast<GetArchiveInfoProc>(Spi_Entry(plugin, "GetArchiveInfo"));
-    if (getArchiveInfo == nullptr) {
-        return;
-    }
-    HLOCAL handle = nullptr;
-    (void)getArchiveInfo(archivePath, 0, 0, &handle);
-    if (handle == nullptr) {
-        return;
-    }
+static void Listing_Entries(ListingText* text, HLOCAL handle, ListingTotals* totals) {
     SIZE_T records = LocalSize(handle) / sizeof(ArchiveEntryInfo);
     const auto* entries = static_cast<const ArchiveEntryInfo*>(LocalLock(handle));
-    if (entries != nullptr) {
-        for (SIZE_T i = 0; i < records && entries[i].method[0] != '\0'; ++i) {
-            Listing_Entry(text, &entries[i]);
-            totals->original += entries[i].filesize;
-            totals->packed += entries[i].compsize;
-            totals->files += 1;
-        }
-        (void)LocalUnlock(handle);
+    if (entries == nullptr) {
+        return;
     }
-    (void)LocalFree(handle);
+    for (SIZE_T i = 0; i < records && entries[i].method[0] != '\0'; ++i) {
+        Listing_Entry(text, &entries[i]);
+        Listing_Count(totals, entries[i].filesize, entries[i].compsize);
+    }
+    (void)LocalUnlock(handle);
 }
 
-int Archive_List(HMODULE plugin, const char* archivePath) {
-    ListingText text = {nullptr, 0};
-    Listing_Append(&text, LISTING_TITLE);
-    if (text.block == nullptr) {
-        return 0;
-    }
-    Listing_Append(&text, archivePath);
-    char* bytes = static_cast<char*>(GlobalLock(text.block));
+// The title, the header, the entry lines, the closing rule and the totals,
+// after the first piece that the text already holds.
+static void Listing_Build(ListingText* text, const char* archivePath, HLOCAL entries) {
+    Listing_Append(text, archivePath);
+    char* bytes = static_cast<char*>(GlobalLock(text->block));
     if (bytes != nullptr) {
         (void)Util_SlashPath(bytes);
-        (void)GlobalUnlock(text.block);
+        (void)GlobalUnlock(text->block);
     }
-    Listing_Append(&text, LISTING_HEADER);
+    Listing_Append(text, LISTING_HEADER);
 
     ListingTotals totals = {0, 0, 0};
-    Listing_Entries(&text, plugin, archivePath, &totals);
-
-    Listing_Append(&text, LISTING_RULE);
+    if (entries != nullptr) {
+        Listing_Entries(text, entries, &totals);
+    }
+    Listing_Append(text, LISTING_RULE);
     char line[LINE_SIZE];
     int n = Listing_Numbers(line, totals.original, totals.packed);
     // 37 spaces in all after the ratio, the first written with it.
@@ -143,13 +123,31 @@ int Archive_List(HMODULE plugin, const char* archivePath) {
     }
     n += Listing_Decimal(line + n, totals.files, 0);
     n += wsprintfA(line + n, " files\r\n");
-    Util_AppendText(&text, line, n);
+    Util_AppendText(text, line, n);
+}
 
-    bytes = static_cast<char*>(GlobalLock(text.block));
-    if (bytes != nullptr) {
-        (void)Quorlex_Text(bytes, static_cast<int>(text.length));
-        (void)GlobalUnlock(text.block);
+int Archive_List(HMODULE plugin, const char* archivePath, SpiWord offset) {
+    HLOCAL entries = nullptr;
+    auto getArchiveInfo = reinterpret_cast<GetArchiveInfoProc>(Spi_Entry(plugin, "GetArchiveInfo"));
+    if (getArchiveInfo != nullptr && getArchiveInfo(archivePath, offset, 0, &entries) != 0 &&
+        entries == nullptr) {
+        // The plug-in could not read the archive: the clipboard keeps what it has.
+        return 0;
     }
-    (void)GlobalFree(text.block);
+    ListingText text = {nullptr, 0};
+    Listing_Append(&text, LISTING_TITLE);
+    if (text.block != nullptr) {
+        Listing_Build(&text, archivePath, entries);
+        const char* bytes = static_cast<const char*>(GlobalLock(text.block));
+        if (bytes != nullptr) {
+            // Whether the clipboard took the text is not reported.
+            (void)Quorlex_Text(bytes, static_cast<int>(text.length));
+            (void)GlobalUnlock(text.block);
+        }
+        (void)GlobalFree(text.block);
+    }
+    if (entries != nullptr) {
+        (void)LocalFree(entries);
+    }
     return 1;
 }

@@ -2,15 +2,34 @@
 // type field.
 #include "listing/listing.h"
 
-void Listing_Ratio(SpiSize packed, SpiSize original, ListingWide* whole, unsigned* tenths) {
+void Listing_Ratio(uint64_t packed, uint64_t original, ListingWide* whole, unsigned* tenths) {
     if (original == 0) {
         *whole = 0;
         *tenths = 0;
         return;
     }
-    ListingWide t = (static_cast<ListingWide>(packed) * 10000 / original + 5) / 10;
-    *whole = t / 10;
-    *tenths = static_cast<unsigned>(t % 10);
+    // Long division one decimal digit at a time: two digits of percent, the
+    // tenths and one for rounding. No step holds more than ten times the
+    // original size, which fits ListingWide: on x64 it is 128 bits, and on
+    // x86 a sum of 32-bit sizes over the records of one block stays below 2^56.
+    ListingWide w = packed / original;
+    ListingWide rest = packed % original;
+    unsigned digits[4];
+    for (unsigned& digit : digits) {
+        rest *= 10;
+        digit = static_cast<unsigned>(rest / original);
+        rest %= original;
+    }
+    w = w * 100 + digits[0] * 10 + digits[1];
+    unsigned t = digits[2] + (digits[3] >= 5 ? 1 : 0);
+    *whole = t == 10 ? w + 1 : w;
+    *tenths = t == 10 ? 0 : t;
+}
+
+void Listing_Count(ListingTotals* totals, uint64_t original, uint64_t packed) {
+    totals->original += original;
+    totals->packed += packed;
+    totals->files += 1;
 }
 
 int Listing_Decimal(char* out, ListingWide value, int width) {

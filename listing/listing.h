@@ -19,9 +19,11 @@ struct ListingText {
     SIZE_T length;
 };
 
-// 1 when the text was built (whether or not the clipboard took it), 0 when
-// its first block could not be allocated.
-int Archive_List(HMODULE plugin, const char* archivePath);
+// Lists the archive that starts `offset` bytes into the file. 0 when the
+// plug-in reports a failure and hands back no entries: nothing is placed and
+// the clipboard keeps its content. Otherwise 1, whether or not the text
+// could be built and placed.
+int Archive_List(HMODULE plugin, const char* archivePath, SpiWord offset);
 
 // Appends at most `n` bytes of `piece`, stopping at its NUL. When the block
 // cannot grow the piece is left out and the text stays as it was. Growth is
@@ -32,9 +34,20 @@ void Util_AppendText(ListingText* text, const char* piece, int n);
 // characters so that the second byte of a double-byte character is kept.
 int Util_SlashPath(char* text);
 
+// The footer's sums, 64 bits on both targets: the 32-bit sizes of the x86
+// records add up without wrapping.
+struct ListingTotals {
+    uint64_t original;
+    uint64_t packed;
+    uint64_t files;
+};
+
+// Adds one entry's sizes to the sums and counts it.
+void Listing_Count(ListingTotals* totals, uint64_t original, uint64_t packed);
+
 // The ratio of packed to original size in tenths of a percent, rounded:
 // whole percent and tenths digit; 0.0 when the original size is 0.
-void Listing_Ratio(SpiSize packed, SpiSize original, ListingWide* whole, unsigned* tenths);
+void Listing_Ratio(uint64_t packed, uint64_t original, ListingWide* whole, unsigned* tenths);
 
 // Right-aligns the decimal digits of `value` in at least `width` characters;
 // returns the number of characters written (no terminator).

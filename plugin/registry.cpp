@@ -7,7 +7,13 @@ PluginRegistry g_plugins;
 
 static const char REGISTRY_KEY[] = "Software\\Morvenko\\Susie\\Plug-in";
 static const char REGISTRY_VALUE[] = "Path";
-static const char PLUGIN_PATTERN[] = "*.spi";
+// The plug-in files of this build, in the order each folder's are loaded.
+// Published 64-bit plug-ins are named *.sph; the x64 program loads both.
+#ifdef _WIN64
+static const char* const PLUGIN_PATTERNS[] = {"*.spi", "*.sph"};
+#else
+static const char* const PLUGIN_PATTERNS[] = {"*.spi"};
+#endif
 constexpr DWORD PLUGIN_DIR_LIMIT = PLUGIN_PATH_SIZE - 1;
 
 // Concatenates a, b and c into out; 0 when the result does not fit the
@@ -81,11 +87,14 @@ int Plugin_CountFiles(const char* pattern) {
 }
 
 static int Plugin_CountIn(const char* dir) {
-    char pattern[PLUGIN_PATH_SIZE];
-    if (!Plugin_Join(pattern, dir, "\\", PLUGIN_PATTERN)) {
-        return 0;
+    int count = 0;
+    for (const char* name : PLUGIN_PATTERNS) {
+        char pattern[PLUGIN_PATH_SIZE];
+        if (Plugin_Join(pattern, dir, "\\", name)) {
+            count += Plugin_CountFiles(pattern);
+        }
     }
-    return Plugin_CountFiles(pattern);
+    return count;
 }
 
 // Loads one plug-in file and keeps it when it declares a known interface
@@ -112,11 +121,9 @@ static void Plugin_LoadOne(const char* fullPath) {
     g_plugins.table[g_plugins.count++] = module;
 }
 
-static void Plugin_LoadFrom(const char* dir) {
-    char dirText[PLUGIN_PATH_SIZE];
+static void Plugin_LoadMatches(const char* dirText, const char* name) {
     char pattern[PLUGIN_PATH_SIZE];
-    if (!Plugin_Join(dirText, dir, "\\", "") ||
-        !Plugin_Join(pattern, dirText, PLUGIN_PATTERN, "")) {
+    if (!Plugin_Join(pattern, dirText, name, "")) {
         return;
     }
     WIN32_FIND_DATAA found;
@@ -131,6 +138,16 @@ static void Plugin_LoadFrom(const char* dir) {
         }
     } while (FindNextFileA(search, &found));
     (void)FindClose(search);
+}
+
+static void Plugin_LoadFrom(const char* dir) {
+    char dirText[PLUGIN_PATH_SIZE];
+    if (!Plugin_Join(dirText, dir, "\\", "")) {
+        return;
+    }
+    for (const char* name : PLUGIN_PATTERNS) {
+        Plugin_LoadMatches(dirText, name);
+    }
 }
 
 int Plugin_Load(int selector) {
@@ -199,35 +216,38 @@ int Plugin_Release() {
     return 1;
 }
 
-HMODULE Plugin_Find(const char* path, const void* head, int* skipOut) {
-    if (!g_plugins.initialised || g_plugins.count <= 0) {
-        return nullptr;
-    }
-    const char* block = static_cast<const char*>(head);
-    const char* skipped =
-        reinterpret_cast<uintptr_t>(head) >= SPI_HANDLE_LIMIT ? block + HEAD_SKIP : nullptr;
+// One pass of the support test over the loaded plug-ins, in table order.
+static HMODULE Plugin_Ask(const char* path, const char* block) {
     for (int i = 0; i < g_plugins.count; ++i) {
         HMODULE module = g_plugins.table[i];
         if (module == nullptr) {
             continue;
         }
         auto isSupported = reinterpret_cast<IsSupportedProc>(Spi_Entry(module, "IsSupported"));
-        if (isSupported == nullptr) {
-            continue;
+        if (isSupported != nullptr && isSupported(path, const_cast<char*>(block)) != 0) {
+            return module;
         }
-        int skip = 0;
-        if (isSupported(path, const_cast<char*>(block)) == 0) {
-            if (skipped == nullptr || isSupported(path, const_cast<char*>(skipped)) == 0) {
-                continue;
-            }
-            skip = 1;
-        }
-        if (skipOut != nullptr) {
-            *skipOut = skip;
-        }
-        return module;
     }
     return nullptr;
+}
+
+HMODULE Plugin_Find(const char* path, const void* head, int* skipOut) {
+    if (!g_plugins.initialised || g_plugins.count <= 0) {
+        return nullptr;
+    }
+    // Every plug-in sees the head before any sees it HEAD_SKIP bytes on: a
+    // file that one plug-in recognises from its start is that plug-in's.
+    const char* block = static_cast<const char*>(head);
+    int skip = 0;
+    HMODULE module = Plugin_Ask(path, block);
+    if (module == nullptr && reinterpret_cast<uintptr_t>(head) >= SPI_HANDLE_LIMIT) {
+        skip = 1;
+        module = Plugin_Ask(path, block + HEAD_SKIP);
+    }
+    if (module != nullptr && skipOut != nullptr) {
+        *skipOut = skip;
+    }
+    return module;
 }
 
 PluginKind Plugin_Kind(HMODULE module) {

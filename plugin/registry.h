@@ -1,5 +1,6 @@
-// The plug-in registry: finds the .spi files in the program's directory and
-// the registered plug-in directory, keeps those that declare an image-input
+// The plug-in registry: finds the plug-in files (*.spi, and on x64 also the
+// 64-bit *.sph) in the program's directory and the registered plug-in
+// directory, keeps those that declare an image-input
 // or archive interface, picks the one that supports a file, classifies it,
 // and unloads them all at the end. One process-wide record, g_plugins.
 #pragma once
@@ -43,7 +44,8 @@ int Plugin_AllocTable(int capacity);
 void Plugin_Free();
 // 0 when not initialised, else Plugin_Free and 1.
 int Plugin_Release();
-// The first plug-in in load order whose IsSupported accepts the head, or,
-// failing that, the head HEAD_SKIP bytes further on. `skipOut` may be null.
+// The first plug-in in load order whose IsSupported accepts the head; when
+// none does, the first that accepts the head HEAD_SKIP bytes further on, and
+// then *skipOut is 1 (0 otherwise). `skipOut` may be null.
 HMODULE Plugin_Find(const char* path, const void* head, int* skipOut);
 PluginKind Plugin_Kind(HMODULE module);

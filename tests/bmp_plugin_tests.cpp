@@ -51,7 +51,7 @@ std::string BmpFile(const Bitmap& b) {
 class BmpPlugin : public ::testing::Test {
   protected:
     void SetUp() override {
-        ASSERT_TRUE(Test_MakeShippedSandbox("qxbmp.spi", &box));
+        ASSERT_TRUE(Test_MakeShippedSandbox("qxbmp", &box));
     }
     void TearDown() override {
         Test_RemoveSandbox(box);
@@ -134,6 +134,16 @@ TEST_F(BmpPlugin, DeclinesWhatItCannotDecode) {
         EXPECT_EQ(Run(c.content), c.exitCode);
         EXPECT_EQ(Test_ClipboardText(), TEST_SENTINEL);
     }
+}
+
+// A picture behind a 128-byte header of another kind (as a MacBinary file
+// has) is decoded from where it starts.
+TEST_F(BmpPlugin, DecodesAPicture128BytesIntoTheFile) {
+    Bitmap b = {3, 2, 24, BI_RGB, 0, "", "", Seq(24, 7), 0};
+    ASSERT_EQ(Run(std::string(128, 'm') + BmpFile(b)), 1);
+    std::vector<uint8_t> block;
+    ASSERT_TRUE(Test_ReadClipboard(CF_DIB, &block));
+    EXPECT_EQ(std::string(block.begin(), block.end()), InfoHeader(b, 40, 24, 0) + b.pixels);
 }
 
 } // namespace

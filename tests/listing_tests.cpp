@@ -16,8 +16,8 @@ ArchiveEntryInfo Entry(const char* method, SpiSize original, SpiSize packed, Spi
     e.filesize = original;
     e.compsize = packed;
     e.timestamp = time;
-    strncpy(e.path, path, sizeof e.path);
-    strncpy(e.filename, name, sizeof e.filename);
+    memcpy(e.path, path, strnlen(path, sizeof e.path));
+    memcpy(e.filename, name, strnlen(name, sizeof e.filename));
     e.crc = crc;
     return e;
 }
@@ -224,7 +224,7 @@ TEST_F(Listing, SizesOfTwoGigabytesAndMoreAreNotNegative) {
     }));
     EXPECT_EQ(lines.substr(0, 31), "\r\n3000000000 2147483648   71.6%");
     EXPECT_EQ(lines.substr(lines.rfind("\r\n"), 31), "\r\n4294967295          0    0.0%");
-    // The totals have the record's width.
+    // The totals are 64-bit on both targets.
     EXPECT_EQ(Footer().substr(0, 31), "\r\n7294967295 2147483648   29.4%");
 }
 
@@ -273,6 +273,53 @@ TEST_F(Listing, RefusedClipboardStillEndsWithOne) {
     DestroyWindow(owner);
     EXPECT_EQ(code, 1);
     EXPECT_EQ(Test_ClipboardText(), TEST_SENTINEL);
+}
+
+TEST_F(Listing, FailedReadsAndArchivesFurtherOn) {
+    struct Case {
+        const char* name;
+        std::string content;
+        long exitCode;
+        const char* call;
+        const char* shown; // the entry line's name, or null: nothing placed
+    };
+    std::string listed = ArchiveFile({Entry("m", 1, 1, T2003, "", "kept", 0)});
+    std::string failed = listed;
+    failed[4] = '\4';
+    std::string failedWithEntries = listed;
+    failedWithEntries[4] = '\5';
+    const Case cases[] = {
+        {"the plug-in fails and hands back nothing", failed, 0, "GetArchiveInfo 0\n", nullptr},
+        {"the plug-in fails but hands back entries", failedWithEntries, 1, "GetArchiveInfo 0\n",
+         "kept"},
+        {"an archive 128 bytes into the file", std::string(128, 'j') + listed, 1,
+         "GetArchiveInfo 128\n", "kept"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Test_ClearLog();
+        Test_SetClipboardSentinel();
+        Test_WriteFile(file, c.content);
+        EXPECT_EQ(Test_RunTail(box.exe, file), c.exitCode);
+        std::string log = Test_ReadLog();
+        EXPECT_EQ(log.substr(log.rfind('\n', log.size() - 2) + 1),
+                  std::string("arc.spi ") + c.call);
+        std::string text = Test_ClipboardText();
+        if (c.shown == nullptr) {
+            EXPECT_EQ(text, TEST_SENTINEL);
+        } else {
+            EXPECT_NE(text.find(std::string("0000  ") + c.shown + "\r\n"), std::string::npos)
+                << text;
+        }
+    }
+}
+
+TEST_F(Listing, AQuotedPathIsListedWithoutItsQuotes) {
+    std::string spaced = box.reg + "\\an archive.fxar";
+    Test_WriteFile(spaced, ArchiveFile({}));
+    EXPECT_EQ(Test_RunTail(box.exe, "\"" + spaced + "\""), 1);
+    EXPECT_EQ(Test_ClipboardText().substr(0, 21 + spaced.size() + 2),
+              "Listing of archive : " + Slashed(spaced) + "\r\n");
 }
 
 } // namespace

@@ -75,11 +75,19 @@ TEST_F(Picture, CommandTails) {
         {"only spaces",
          [](const std::string& exe, const std::string&) { return "\"" + exe + "\"    "; }, 1,
          false},
-        {"path in quotes keeps its quotes",
+        {"a quoted path names the file",
          [](const std::string& exe, const std::string& f) {
-             return "\"" + exe + "\" \"" + f + "\"";
+             return "\"" + exe + "\" \"" + f + "\"  ";
+         },
+         1, true},
+        {"text after the closing quote keeps the quotes",
+         [](const std::string& exe, const std::string& f) {
+             return "\"" + exe + "\" \"" + f + "\" x";
          },
          0, true},
+        {"no closing quote keeps the opening one",
+         [](const std::string& exe, const std::string& f) { return "\"" + exe + "\" \"" + f; }, 0,
+         true},
         {"unclosed quote makes the whole line the path",
          [](const std::string& exe, const std::string& f) { return "\"" + exe + " " + f; }, 0,
          true},
@@ -92,7 +100,7 @@ TEST_F(Picture, CommandTails) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         box = Test_MakeSandbox({"lower.spi"});
-        std::string f = box.reg + "\\file.dat";
+        std::string f = box.reg + "\\a file.dat";
         Test_WriteFile(f, "data");
         EXPECT_EQ(Test_Run(box.exe, c.line(box.exe, f)), c.exitCode);
         EXPECT_EQ(Test_ReadLog(true).find("lower.spi attach") != std::string::npos,
@@ -143,8 +151,51 @@ TEST_F(Picture, PluginBesideTheProgramIsAskedFirst) {
     ASSERT_TRUE(Test_CopyFixture("none.spi", box.prog + "\\none.spi"));
     std::string header = Dib(1, 1, 24, BI_RGB, 0, 0);
     EXPECT_EQ(RunOn(PictureFile(0, header, "abcd")), 1);
-    EXPECT_EQ(Test_ReadLog(), "none.spi IsSupported FXPC\nnone.spi IsSupported ....\n"
-                              "img.spi IsSupported FXPC\nimg.spi GetPicture\n");
+    EXPECT_EQ(Test_ReadLog(),
+              "none.spi IsSupported FXPC\nimg.spi IsSupported FXPC\nimg.spi GetPicture 0\n");
+}
+
+TEST_F(Picture, APictureFoundFurtherOnIsDecodedFromThere) {
+    box = Test_MakeSandbox({"img.spi"});
+    std::string header = Dib(3, 2, 24, BI_RGB, 0, 0);
+    EXPECT_EQ(RunOn(std::string(128, 'j') + PictureFile(0, header, Pattern(24, 1))), 1);
+    EXPECT_EQ(Test_ReadLog(), "img.spi IsSupported jjjj\nimg.spi IsSupported FXPC\n"
+                              "img.spi GetPicture 128\n");
+    std::vector<uint8_t> block;
+    ASSERT_TRUE(Test_ReadClipboard(CF_DIB, &block));
+    EXPECT_EQ(Bytes(block), header + Pattern(24, 1));
+}
+
+// Under code page 1252 (LC_ALL=C.UTF-8) the ANSI command line holds '?'
+// for these names; the program reaches the file through its short path.
+TEST_F(Picture, NamesTheAnsiCodePageCannotSpellAreOpened) {
+    struct Case {
+        const wchar_t* name;
+        bool quoted;
+    };
+    const Case cases[] = {{L"\u8868\u793a.fxpc", false}, {L"\u8868 \u793a.fxpc", true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.quoted ? "quoted, with a space" : "unquoted");
+        box = Test_MakeSandbox({"img.spi"});
+        std::string header = Dib(3, 2, 24, BI_RGB, 0, 0);
+        std::string plain = box.reg + "\\plain.fxpc";
+        Test_WriteFile(plain, PictureFile(0, header, Pattern(24, 1)));
+        std::wstring path = std::wstring(box.reg.begin(), box.reg.end()) + L"\\" + c.name;
+        ASSERT_TRUE(MoveFileExW(std::wstring(plain.begin(), plain.end()).c_str(), path.c_str(),
+                                MOVEFILE_REPLACE_EXISTING));
+        BOOL lossy = FALSE;
+        char ansi[MAX_PATH];
+        WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, path.c_str(), -1, ansi, MAX_PATH, nullptr,
+                            &lossy);
+        ASSERT_TRUE(lossy) << "code page " << GetACP() << " spells the name";
+        std::wstring exe(box.exe.begin(), box.exe.end());
+        std::wstring tail = c.quoted ? L"\"" + path + L"\"" : path;
+        EXPECT_EQ(Test_RunWide(box.exe, L"\"" + exe + L"\" " + tail), 1);
+        std::vector<uint8_t> block;
+        EXPECT_TRUE(Test_ReadClipboard(CF_DIB, &block));
+        EXPECT_EQ(Bytes(block), header + Pattern(24, 1));
+        Test_RemoveSandbox(box);
+    }
 }
 
 TEST_F(Picture, PluginsThatDoNotDecodeLeaveTheClipboardAlone) {
@@ -157,8 +208,8 @@ TEST_F(Picture, PluginsThatDoNotDecodeLeaveTheClipboardAlone) {
     const Case cases[] = {
         {"lower.spi", 0, 1, ""},
         {"nopic.spi", 0, 0, ""},
-        {"img.spi", 1, 0, "img.spi GetPicture\n"},
-        {"img.spi", 2, 0, "img.spi GetPicture\n"},
+        {"img.spi", 1, 0, "img.spi GetPicture 0\n"},
+        {"img.spi", 2, 0, "img.spi GetPicture 0\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.fixture << " mode " << c.mode);
@@ -184,13 +235,13 @@ TEST_F(Picture, ExactDibBlocks) {
     const Case cases[] = {
         {"1-bit 9 wide", Dib(9, 2, 1, BI_RGB, 0, 8), Pattern(20, 1), 0, 48, 8},
         {"4-bit", Dib(3, 2, 4, BI_RGB, 0, 64), Pattern(8, 2), 0, 104, 8},
-        {"8-bit, full table whatever biClrUsed says",
+        {"8-bit, biClrUsed 2: two colour entries, then the pixels",
          [] {
              std::string h = Dib(5, 3, 8, BI_RGB, 0, 1024);
              h[32] = 2;
              return h;
          }(),
-         Pattern(24, 3), 0, 1064, 24},
+         Pattern(24, 3), 0, 48, 24},
         {"16-bit", Dib(3, 2, 16, BI_RGB, 0, 0), Pattern(16, 4), 0, 40, 16},
         {"16-bit with masks", Dib(3, 2, 16, BI_BITFIELDS, 0, 12), Pattern(16, 5), 0, 52, 16},
         {"24-bit 3x2", Dib(3, 2, 24, BI_RGB, 0, 0), Pattern(24, 6), 0, 40, 24},
@@ -242,6 +293,142 @@ TEST_F(Picture, BlocksShorterThanTheHeaderSaysAreNotReadPastTheirEnd) {
         std::vector<uint8_t> block;
         ASSERT_TRUE(Test_ReadClipboard(CF_DIB, &block));
         EXPECT_EQ(Bytes(block), c.expected);
+        Test_RemoveSandbox(box);
+    }
+}
+
+// Colours a pasting program reads back exactly, whatever the pixel format.
+const uint32_t PALETTE[8] = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00,
+                             0x00FFFF, 0xFF00FF, 0xFFFFFF, 0x000000};
+constexpr int PASTE_WIDTH = 5;
+constexpr int PASTE_HEIGHT = 3;
+
+enum class Pixels { Indexed, Bgr24, Bgrx32, Rgb565, Rgba32 };
+
+int IndexAt(int x, int y) {
+    return x + 2 * y;
+}
+
+uint32_t PixelValue(Pixels format, uint32_t rgb) {
+    uint32_t r = rgb >> 16;
+    uint32_t g = (rgb >> 8) & 0xFF;
+    uint32_t b = rgb & 0xFF;
+    switch (format) {
+    case Pixels::Rgb565:
+        return (r >> 3) << 11 | (g >> 2) << 5 | b >> 3;
+    case Pixels::Rgba32:
+        return r | g << 8 | b << 16;
+    case Pixels::Bgrx32:
+        return rgb | 0x7F000000; // alpha that no reader of BI_RGB looks at
+    default:
+        return rgb;
+    }
+}
+
+// Bottom-up rows of a 5x3 picture, their padding filled with garbage.
+std::string PasteRows(Pixels format, uint16_t bits, int colours) {
+    size_t rowLength = (PASTE_WIDTH * bits + 31) / 32 * 4;
+    std::string rows;
+    for (int y = PASTE_HEIGHT - 1; y >= 0; --y) {
+        std::string row(rowLength, '\xA5');
+        for (int x = 0; x < PASTE_WIDTH; ++x) {
+            int index = IndexAt(x, y) % colours;
+            if (format == Pixels::Indexed) {
+                int bit = x * bits;
+                int shift = 8 - bits - bit % 8;
+                uint8_t mask = static_cast<uint8_t>(((1 << bits) - 1) << shift);
+                uint8_t& byte = reinterpret_cast<uint8_t&>(row[bit / 8]);
+                byte = static_cast<uint8_t>((byte & ~mask) | index << shift);
+            } else {
+                uint32_t value = PixelValue(format, PALETTE[index % 8]);
+                memcpy(&row[x * bits / 8], &value, bits / 8);
+            }
+        }
+        rows += row;
+    }
+    return rows;
+}
+
+// A colour table of `entries`: the palette, then colours no pixel uses.
+std::string Quads(size_t entries) {
+    std::string table;
+    for (size_t i = 0; i < entries; ++i) {
+        uint32_t rgb = i < 8 ? PALETTE[i] : 0x102030 + static_cast<uint32_t>(i);
+        table += Word(rgb);
+    }
+    return table;
+}
+
+TEST_F(Picture, PastingProgramsReadTheColoursThePluginGave) {
+    struct Case {
+        const char* name;
+        uint32_t size; // biSize
+        uint16_t bits;
+        uint32_t compression;
+        uint32_t clrUsed;
+        size_t tableEntries; // colour table entries in the plug-in's header block
+        int colours;         // palette entries the pixels use
+        Pixels format;
+    };
+    const Case cases[] = {
+        {"1-bit, full table", 40, 1, BI_RGB, 0, 2, 2, Pixels::Indexed},
+        {"4-bit, full table", 40, 4, BI_RGB, 0, 16, 8, Pixels::Indexed},
+        {"4-bit, 5-colour table", 40, 4, BI_RGB, 5, 5, 5, Pixels::Indexed},
+        {"8-bit, full table", 40, 8, BI_RGB, 0, 256, 8, Pixels::Indexed},
+        {"8-bit, 8-colour table", 40, 8, BI_RGB, 8, 8, 7, Pixels::Indexed},
+        {"8-bit, full table, biClrUsed 16", 40, 8, BI_RGB, 16, 256, 8, Pixels::Indexed},
+        {"1-bit, 124-byte header", 124, 1, BI_RGB, 0, 2, 2, Pixels::Indexed},
+        {"8-bit, 124-byte header, 6-colour table", 124, 8, BI_RGB, 6, 6, 6, Pixels::Indexed},
+        {"8-bit, 108-byte header, full table", 108, 8, BI_RGB, 0, 256, 8, Pixels::Indexed},
+        {"16-bit 565, masks after the header", 40, 16, BI_BITFIELDS, 0, 0, 8, Pixels::Rgb565},
+        {"16-bit 565, 108-byte header with masks", 108, 16, BI_BITFIELDS, 0, 0, 8, Pixels::Rgb565},
+        {"24-bit", 40, 24, BI_RGB, 0, 0, 8, Pixels::Bgr24},
+        {"24-bit, 108-byte header", 108, 24, BI_RGB, 0, 0, 8, Pixels::Bgr24},
+        {"24-bit, 124-byte header", 124, 24, BI_RGB, 0, 0, 8, Pixels::Bgr24},
+        {"32-bit, garbage alpha", 40, 32, BI_RGB, 0, 0, 8, Pixels::Bgrx32},
+        {"32-bit RGBA, 124-byte header with masks", 124, 32, BI_BITFIELDS, 0, 0, 8, Pixels::Rgba32},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string header = Dib(PASTE_WIDTH, PASTE_HEIGHT, c.bits, c.compression, 0, 0);
+        memcpy(&header[0], &c.size, 4);
+        memcpy(&header[32], &c.clrUsed, 4);
+        std::string masks;
+        if (c.compression == BI_BITFIELDS) {
+            masks = c.format == Pixels::Rgb565 ? Word(0xF800) + Word(0x07E0) + Word(0x001F)
+                                               : Word(0xFF) + Word(0xFF00) + Word(0xFF0000);
+        }
+        if (c.size == 40) {
+            header += masks;
+        } else {
+            masks.resize(12, '\0');
+            // Masks, alpha mask, then the sRGB colour space; the rest zero.
+            header += masks + Word(0) + "BGRs" + std::string(c.size - 60, '\0');
+        }
+        header += Quads(c.tableEntries);
+        box = Test_MakeSandbox({"img.spi"});
+        EXPECT_EQ(RunOn(PictureFile(0, header, PasteRows(c.format, c.bits, c.colours))), 1);
+        int width = 0;
+        int height = 0;
+        std::vector<uint32_t> colours;
+        EXPECT_TRUE(Test_ReadPastedColours(&width, &height, &colours));
+        std::string wrong;
+        if (width == PASTE_WIDTH && height == PASTE_HEIGHT) {
+            for (int y = 0; y < PASTE_HEIGHT; ++y) {
+                for (int x = 0; x < PASTE_WIDTH; ++x) {
+                    uint32_t expected = PALETTE[IndexAt(x, y) % c.colours % 8];
+                    uint32_t seen = colours[y * PASTE_WIDTH + x];
+                    if (seen != expected) {
+                        char line[64];
+                        snprintf(line, sizeof line, " (%d,%d) %06X for %06X", x, y, seen, expected);
+                        wrong += line;
+                    }
+                }
+            }
+        } else {
+            wrong = "a " + std::to_string(width) + "x" + std::to_string(height) + " picture";
+        }
+        EXPECT_EQ(wrong, "");
         Test_RemoveSandbox(box);
     }
 }

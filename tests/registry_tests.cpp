@@ -16,14 +16,16 @@ std::string Host(const char* name) {
 void Registry_Reset() {
     Plugin_Release();
     g_plugins = PluginRegistry{};
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA(Host("*.spi").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            DeleteFileA(Host(found.cFileName).c_str());
-            RemoveDirectoryA(Host(found.cFileName).c_str());
-        } while (FindNextFileA(search, &found));
-        FindClose(search);
+    for (const char* pattern : {"*.spi", "*.sph"}) {
+        WIN32_FIND_DATAA found;
+        HANDLE search = FindFirstFileA(Host(pattern).c_str(), &found);
+        if (search != INVALID_HANDLE_VALUE) {
+            do {
+                DeleteFileA(Host(found.cFileName).c_str());
+                RemoveDirectoryA(Host(found.cFileName).c_str());
+            } while (FindNextFileA(search, &found));
+            FindClose(search);
+        }
     }
     Test_ClearLog();
 }
@@ -68,8 +70,31 @@ TEST_F(Registry, ProgramDirectoryIsAskedBeforeTheRegisteredOne) {
     int skip = 7;
     EXPECT_EQ(Plugin_Find("x", head.bytes, &skip), nullptr);
     EXPECT_EQ(skip, 7);
-    EXPECT_EQ(Test_ReadLog(), "p.spi IsSupported HEAD\np.spi IsSupported SKIP\n"
-                              "r.spi IsSupported HEAD\nr.spi IsSupported SKIP\n");
+    EXPECT_EQ(Test_ReadLog(), "p.spi IsSupported HEAD\nr.spi IsSupported HEAD\n"
+                              "p.spi IsSupported SKIP\nr.spi IsSupported SKIP\n");
+}
+
+// Published 64-bit plug-ins are named *.sph: the x64 program loads them
+// after each folder's *.spi, the x86 program not at all.
+TEST_F(Registry, SixtyFourBitPluginFilesFollowEachFoldersOwn) {
+    for (std::string path : {Host("p.sph"), Host("p.spi"), reg + "\\r.sph", reg + "\\r.spi"}) {
+        ASSERT_TRUE(Test_CopyFixture("none.spi", path));
+    }
+    ASSERT_EQ(Plugin_Init(), 1);
+    ASSERT_EQ(Plugin_Load(PLUGIN_DIR_ALL), 1);
+    Head head;
+    EXPECT_EQ(Plugin_Find("x", head.bytes, nullptr), nullptr);
+    std::string log = Test_ReadLog();
+#ifdef _WIN64
+    EXPECT_EQ(g_plugins.capacity, 4);
+    EXPECT_EQ(log.substr(0, log.find("SKIP")), "p.spi IsSupported HEAD\np.sph IsSupported HEAD\n"
+                                               "r.spi IsSupported HEAD\nr.sph IsSupported HEAD\n"
+                                               "p.spi IsSupported ");
+#else
+    EXPECT_EQ(g_plugins.capacity, 2);
+    EXPECT_EQ(log.substr(0, log.find("SKIP")),
+              "p.spi IsSupported HEAD\nr.spi IsSupported HEAD\np.spi IsSupported ");
+#endif
 }
 
 TEST_F(Registry, RegisteredDirectoryEqualToProgramDirectoryLoadsEveryPluginTwice) {
@@ -81,8 +106,8 @@ TEST_F(Registry, RegisteredDirectoryEqualToProgramDirectoryLoadsEveryPluginTwice
     EXPECT_EQ(g_plugins.table[0], g_plugins.table[1]);
     Head head;
     EXPECT_EQ(Plugin_Find("x", head.bytes, nullptr), nullptr);
-    EXPECT_EQ(Test_ReadLog(), "a.spi IsSupported HEAD\na.spi IsSupported SKIP\n"
-                              "a.spi IsSupported HEAD\na.spi IsSupported SKIP\n");
+    EXPECT_EQ(Test_ReadLog(), "a.spi IsSupported HEAD\na.spi IsSupported HEAD\n"
+                              "a.spi IsSupported SKIP\na.spi IsSupported SKIP\n");
     EXPECT_EQ(Plugin_Release(), 1);
     EXPECT_EQ(GetModuleHandleA(Host("a.spi").c_str()), nullptr);
 }
@@ -194,7 +219,8 @@ TEST_F(Registry, HeadBelow0x10000IsAHandleAndAskedOncePerPlugin) {
     EXPECT_EQ(Test_ReadLog(), "p.spi IsSupported #handle\nr.spi IsSupported #handle\n");
 }
 
-TEST_F(Registry, BothTriesOnOnePluginBeforeTheNext) {
+// Every plug-in is asked about the head before any is asked 128 bytes on.
+TEST_F(Registry, HeadMatchesWinOverMatchesFurtherOn) {
     struct Case {
         const char* first;
         const char* second;
@@ -203,12 +229,14 @@ TEST_F(Registry, BothTriesOnOnePluginBeforeTheNext) {
         const char* log;
     };
     const Case cases[] = {
-        {"skip.spi", "all.spi", "p.spi", 1, "p.spi IsSupported HEAD\np.spi IsSupported SKIP\n"},
+        {"skip.spi", "all.spi", "r.spi", 0, "p.spi IsSupported HEAD\nr.spi IsSupported HEAD\n"},
         {"all.spi", "skip.spi", "p.spi", 0, "p.spi IsSupported HEAD\n"},
         {"nosupp.spi", "all.spi", "r.spi", 0, "r.spi IsSupported HEAD\n"},
+        {"skip.spi", "none.spi", "p.spi", 1,
+         "p.spi IsSupported HEAD\nr.spi IsSupported HEAD\np.spi IsSupported SKIP\n"},
         {"none.spi", "skip.spi", "r.spi", 1,
-         "p.spi IsSupported HEAD\np.spi IsSupported SKIP\n"
-         "r.spi IsSupported HEAD\nr.spi IsSupported SKIP\n"},
+         "p.spi IsSupported HEAD\nr.spi IsSupported HEAD\n"
+         "p.spi IsSupported SKIP\nr.spi IsSupported SKIP\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.first);

@@ -8,31 +8,41 @@
 
 namespace {
 
-TEST(CommandTail, SpacesSeparateQuotesStay) {
+TEST(CommandTail, SpacesSeparateAndOneQuotedPathLosesItsQuotes) {
     struct Case {
-        const char* raw;
-        const char* tail;
+        const wchar_t* raw;
+        const wchar_t* tail;
+        const wchar_t* path;
     };
     const Case cases[] = {
-        {"prog.exe", ""},
-        {"prog.exe   ", ""},
-        {"prog.exe a.bmp", "a.bmp"},
-        {"prog.exe    a b.bmp  ", "a b.bmp  "},
-        {"prog.exe \"a b.bmp\"", "\"a b.bmp\""},
-        {"prog.exe\ta.bmp", ""},
-        {"prog.exe \ta.bmp", "\ta.bmp"},
-        {"\"C:\\x y\\prog.exe\" a.bmp", "a.bmp"},
-        {"\"C:\\x y\\prog.exe\"a.bmp", "a.bmp"},
-        {"\"C:\\x y\\prog.exe\"   ", ""},
-        {"\"C:\\x y\\prog.exe a.bmp", "\"C:\\x y\\prog.exe a.bmp"},
-        {"\"\" a.bmp", "a.bmp"},
-        {"", ""},
+        {L"prog.exe", L"", L""},
+        {L"prog.exe   ", L"", L""},
+        {L"prog.exe a.bmp", L"a.bmp", L"a.bmp"},
+        {L"prog.exe    a b.bmp  ", L"a b.bmp  ", L"a b.bmp  "},
+        {L"prog.exe \"a b.bmp\"", L"\"a b.bmp\"", L"a b.bmp"},
+        {L"prog.exe \"a b.bmp\"   ", L"\"a b.bmp\"   ", L"a b.bmp"},
+        {L"prog.exe \"a b.bmp\" x", L"\"a b.bmp\" x", L"\"a b.bmp\" x"},
+        {L"prog.exe \"a b.bmp\"\t", L"\"a b.bmp\"\t", L"\"a b.bmp\"\t"},
+        {L"prog.exe \"a b.bmp", L"\"a b.bmp", L"\"a b.bmp"},
+        {L"prog.exe \"\"", L"\"\"", L""},
+        {L"prog.exe a\"b\"", L"a\"b\"", L"a\"b\""},
+        {L"prog.exe\ta.bmp", L"", L""},
+        {L"prog.exe \ta.bmp", L"\ta.bmp", L"\ta.bmp"},
+        {L"\"C:\\x y\\prog.exe\" a.bmp", L"a.bmp", L"a.bmp"},
+        {L"\"C:\\x y\\prog.exe\"a.bmp", L"a.bmp", L"a.bmp"},
+        {L"\"C:\\x y\\prog.exe\"   ", L"", L""},
+        {L"\"C:\\x y\\prog.exe a.bmp", L"\"C:\\x y\\prog.exe a.bmp", L"\"C:\\x y\\prog.exe a.bmp"},
+        {L"\"\" a.bmp", L"a.bmp", L"a.bmp"},
+        {L"", L"", L""},
     };
     for (const Case& c : cases) {
-        std::string raw = c.raw;
-        char* tail = Startup_GetCommandTail(&raw[0]);
-        EXPECT_EQ(std::string(tail), c.tail) << "raw: " << c.raw;
+        std::wstring raw = c.raw;
+        wchar_t* tail = Startup_GetCommandTail(&raw[0]);
+        EXPECT_EQ(std::wstring(tail), c.tail) << "raw: " << testing::PrintToString(c.raw);
         EXPECT_TRUE(tail >= &raw[0] && tail <= &raw[0] + raw.size()) << "points into the line";
+        int length = -1;
+        const wchar_t* path = Startup_Unquote(tail, &length);
+        EXPECT_EQ(std::wstring(path, length), c.path) << "raw: " << testing::PrintToString(c.raw);
     }
 }
 
@@ -95,6 +105,44 @@ TEST(DibLengths, HeaderAndImageLengthByBitCount) {
     }
 }
 
+TEST(DibLengths, HeaderLengthFollowsBiSizeAndBiClrUsed) {
+    struct Case {
+        WORD bits;
+        DWORD compression;
+        DWORD size;
+        DWORD clrUsed;
+        uint64_t header;
+    };
+    const Case cases[] = {
+        {8, BI_RGB, 40, 0, 1064},         {8, BI_RGB, 40, 8, 72},
+        {8, BI_RGB, 40, 256, 1064},       {8, BI_RGB, 40, 300, 1064},
+        {4, BI_RGB, 40, 5, 60},           {4, BI_RGB, 40, 17, 104},
+        {1, BI_RGB, 40, 1, 44},           {2, BI_RGB, 40, 9, 56},
+        {24, BI_RGB, 40, 3, 52},          {24, BI_RGB, 40, 1000, 1064},
+        {16, BI_BITFIELDS, 40, 2, 60},    {32, BI_BITFIELDS, 52, 0, 52},
+        {32, BI_BITFIELDS, 56, 0, 56},    {16, BI_RGB, 108, 0, 108},
+        {32, BI_BITFIELDS, 108, 0, 108},  {32, BI_BITFIELDS, 124, 0, 124},
+        {8, BI_RGB, 108, 0, 1132},        {8, BI_RGB, 124, 2, 132},
+        {24, BI_RGB, 64, 0, 40},          {24, BI_RGB, 12, 0, 40},
+        {8, BI_RGB, 0xFFFFFFFF, 0, 1064}, {8, BI_RGB, 40, 0xFFFFFFFF, 1064},
+    };
+    for (const Case& c : cases) {
+        BITMAPINFOHEADER h = {};
+        h.biSize = c.size;
+        h.biBitCount = c.bits;
+        h.biCompression = c.compression;
+        h.biClrUsed = c.clrUsed;
+        h.biWidth = 4;
+        h.biHeight = 1;
+        uint64_t header = 0;
+        uint64_t image = 0;
+        SCOPED_TRACE(testing::Message()
+                     << c.bits << " bits, biSize " << c.size << ", biClrUsed " << c.clrUsed);
+        ASSERT_EQ(Quorlex_DibLengths(&h, &header, &image), 1);
+        EXPECT_EQ(header, c.header);
+    }
+}
+
 std::string Decimal(ListingWide value, int width) {
     char out[64];
     return std::string(out, Listing_Decimal(out, value, width));
@@ -102,21 +150,36 @@ std::string Decimal(ListingWide value, int width) {
 
 TEST(ListingColumns, RatioRoundsToTenthsOfAPercent) {
     struct Case {
-        SpiSize packed;
-        SpiSize original;
+        uint64_t packed;
+        uint64_t original;
         const char* shown;
     };
-    const SpiSize max = ~SpiSize{0};
+    const uint64_t max = ~uint64_t{0};
     const Case cases[] = {
-        {0, 0, "0.0"},       {7, 0, "0.0"},
-        {0, 7, "0.0"},       {321, 800, "40.1"},
-        {103, 795, "13.0"},  {3000000, 6000000, "50.0"},
-        {120, 120, "100.0"}, {3, 2, "150.0"},
-        {1, 3, "33.3"},      {2, 3, "66.7"},
-        {1, 2000, "0.1"},    {1, 2001, "0.0"},
-        {999, 1000, "99.9"}, {9995, 10000, "100.0"},
-        {max, max, "100.0"}, {max, 1, "1844674407370955161500.0"},
+        {0, 0, "0.0"},
+        {7, 0, "0.0"},
+        {0, 7, "0.0"},
+        {321, 800, "40.1"},
+        {103, 795, "13.0"},
+        {3000000, 6000000, "50.0"},
+        {120, 120, "100.0"},
+        {3, 2, "150.0"},
+        {1, 3, "33.3"},
+        {2, 3, "66.7"},
+        {1, 2000, "0.1"},
+        {1, 2001, "0.0"},
+        {999, 1000, "99.9"},
+        {9995, 10000, "100.0"},
+        {max, max, "100.0"},
+        {max, 1, "1844674407370955161500.0"},
         {1, max, "0.0"},
+        {max - 1, max, "100.0"},
+        {5, 1000, "0.5"},
+        {4, 1000, "0.4"},
+        {49, 100000, "0.0"},
+        {50, 100000, "0.1"},
+        {99995, 100000, "100.0"},
+        {5000000000u, 7294967295u, "68.5"},
     };
     for (const Case& c : cases) {
         ListingWide whole = 99;
@@ -125,6 +188,18 @@ TEST(ListingColumns, RatioRoundsToTenthsOfAPercent) {
         EXPECT_EQ(Decimal(whole, 0) + "." + std::to_string(tenths), c.shown)
             << c.packed << "/" << c.original;
     }
+}
+
+// The x86 records' sizes are 32-bit fields; their sums are not.
+TEST(ListingColumns, TotalsOfThirtyTwoBitFieldsDoNotWrap) {
+    const uint32_t records[][2] = {{3000000000u, 2999999999u}, {2000000000u, 1u}};
+    ListingTotals totals = {0, 0, 0};
+    for (const auto& r : records) {
+        Listing_Count(&totals, r[0], r[1]);
+    }
+    EXPECT_EQ(totals.original, 5000000000u);
+    EXPECT_EQ(totals.packed, 3000000000u);
+    EXPECT_EQ(totals.files, 2u);
 }
 
 TEST(ListingColumns, DecimalsAreRightAligned) {

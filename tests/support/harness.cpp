@@ -54,18 +54,20 @@ bool Test_CopyFixture(const char* fixture, const std::string& to) {
     return CopyFileA(from.c_str(), to.c_str(), FALSE) != 0;
 }
 
+// Wide calls: a name the ANSI code page cannot spell is removed too.
 void Test_RemoveDir(const std::string& dir) {
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((dir + "\\*").c_str(), &found);
+    std::wstring wide(dir.begin(), dir.end());
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((wide + L"\\*").c_str(), &found);
     if (search != INVALID_HANDLE_VALUE) {
         do {
             if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-                DeleteFileA((dir + "\\" + found.cFileName).c_str());
+                DeleteFileW((wide + L"\\" + found.cFileName).c_str());
             }
-        } while (FindNextFileA(search, &found));
+        } while (FindNextFileW(search, &found));
         FindClose(search);
     }
-    RemoveDirectoryA(dir.c_str());
+    RemoveDirectoryW(wide.c_str());
 }
 
 std::string Test_FreshDir(const char* name) {
@@ -151,6 +153,20 @@ long Test_Run(const std::string& exe, const std::string& commandLine) {
     return Test_Finish(&process);
 }
 
+long Test_RunWide(const std::string& exe, const std::wstring& commandLine) {
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    std::wstring wideExe(exe.begin(), exe.end());
+    std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
+    line.push_back(L'\0');
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(wideExe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process)) {
+        return -1;
+    }
+    return Test_Finish(&process);
+}
+
 long Test_RunTail(const std::string& exe, const std::string& tail) {
     return Test_Run(exe, "\"" + exe + "\" " + tail);
 }
@@ -200,6 +216,37 @@ bool Test_ReadClipboard(UINT format, std::vector<uint8_t>* bytes) {
     return found;
 }
 
+bool Test_ReadPastedColours(int* width, int* height, std::vector<uint32_t>* colours) {
+    colours->clear();
+    if (!Test_OpenClipboard()) {
+        return false;
+    }
+    bool read = false;
+    HBITMAP bitmap = static_cast<HBITMAP>(GetClipboardData(CF_BITMAP));
+    BITMAP shape = {};
+    if (bitmap != nullptr && GetObjectA(bitmap, sizeof shape, &shape) == sizeof shape) {
+        *width = shape.bmWidth;
+        *height = shape.bmHeight;
+        BITMAPINFO info = {};
+        info.bmiHeader.biSize = sizeof info.bmiHeader;
+        info.bmiHeader.biWidth = shape.bmWidth;
+        info.bmiHeader.biHeight = -shape.bmHeight;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        info.bmiHeader.biCompression = BI_RGB;
+        colours->resize(static_cast<size_t>(shape.bmWidth) * shape.bmHeight);
+        HDC screen = GetDC(nullptr);
+        read = GetDIBits(screen, bitmap, 0, shape.bmHeight, colours->data(), &info,
+                         DIB_RGB_COLORS) == shape.bmHeight;
+        ReleaseDC(nullptr, screen);
+        for (uint32_t& c : *colours) {
+            c &= 0xFFFFFF;
+        }
+    }
+    CloseClipboard();
+    return read;
+}
+
 std::string Test_ClipboardText() {
     std::vector<uint8_t> bytes;
     if (!Test_ReadClipboard(CF_TEXT, &bytes)) {
@@ -224,10 +271,21 @@ Sandbox Test_MakeSandbox(std::initializer_list<const char*> fixtures) {
     return box;
 }
 
+#ifdef _WIN64
+const char TEST_SHIPPED_SUFFIX[] = ".sph";
+#else
+const char TEST_SHIPPED_SUFFIX[] = ".spi";
+#endif
+
+bool Test_CopyShipped(const char* plugin, const std::string& dir) {
+    std::string name = std::string(plugin) + TEST_SHIPPED_SUFFIX;
+    std::string from = Test_BuildPath("bin\\plugins\\") + name;
+    return CopyFileA(from.c_str(), (dir + "\\" + name).c_str(), FALSE) != 0;
+}
+
 bool Test_MakeShippedSandbox(const char* plugin, Sandbox* box) {
     *box = Test_MakeSandbox({});
-    std::string from = Test_BuildPath("bin\\plugins\\") + plugin;
-    return CopyFileA(from.c_str(), (box->reg + "\\" + plugin).c_str(), FALSE) != 0;
+    return Test_CopyShipped(plugin, box->reg);
 }
 
 void Test_RemoveSandbox(const Sandbox& box) {

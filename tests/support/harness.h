@@ -41,6 +41,8 @@ bool Test_Start(const std::string& exe, const std::string& commandLine,
 long Test_Finish(PROCESS_INFORMATION* process);
 // Test_Start and Test_Finish; -1 when the program could not be started.
 long Test_Run(const std::string& exe, const std::string& commandLine);
+// Test_Run with a UTF-16 command line, for names no code page spells.
+long Test_RunWide(const std::string& exe, const std::wstring& commandLine);
 // Runs the program with a command tail: "<exe>" <tail>.
 long Test_RunTail(const std::string& exe, const std::string& tail);
 
@@ -52,6 +54,10 @@ extern const char TEST_SENTINEL[];
 bool Test_ReadClipboard(UINT format, std::vector<uint8_t>* bytes);
 // The clipboard's CF_TEXT up to its first zero byte, or "<none>".
 std::string Test_ClipboardText();
+// What a pasting program reads: the clipboard's CF_BITMAP (which the system
+// makes from CF_DIB) as 0xRRGGBB colours, top row first; false when there is
+// none.
+bool Test_ReadPastedColours(int* width, int* height, std::vector<uint32_t>* colours);
 
 // A run's world: the program copied alone into its own folder, and a
 // registered plug-in folder holding the named fixtures. Making one also
@@ -62,6 +68,9 @@ struct Sandbox {
     std::string exe;  // the program
 };
 Sandbox Test_MakeSandbox(std::initializer_list<const char*> fixtures);
+// Copies a shipped plug-in, named without its suffix ("qxbmp"), into a
+// folder: *.sph on x64, *.spi on x86.
+bool Test_CopyShipped(const char* plugin, const std::string& dir);
 // A sandbox whose registered folder holds one of the shipped plug-ins.
 bool Test_MakeShippedSandbox(const char* plugin, Sandbox* box);
 void Test_RemoveSandbox(const Sandbox& box);
