@@ -16,14 +16,14 @@ deps:
 	@sh tools/deps.sh $(PACKAGES)
 
 build: deps
-	@test -f build/x86/CMakeCache.txt || cmake --preset x86 -DQX_WERROR=ON >/dev/null
-	@test -f build/x64/CMakeCache.txt || cmake --preset x64 -DQX_WERROR=ON >/dev/null
-	cmake --build build/x86 -j $(JOBS)
-	cmake --build build/x64 -j $(JOBS)
+	@test -f build/x86/CMakeCache.txt || cmake --preset x86 >/dev/null
+	@test -f build/x64/CMakeCache.txt || cmake --preset x64 >/dev/null
+	cmake --build --preset x86 -j $(JOBS)
+	cmake --build --preset x64 -j $(JOBS)
 
 test: build
 	sh tools/wine-session.sh build/x64 sh -c \
-	  'ctest --test-dir build/x64 --output-on-failure && ctest --test-dir build/x86 --output-on-failure'
+	  'ctest --preset x64 && ctest --preset x86'
 
 demo: build
 	sh tools/wine-session.sh build/x64 sh tools/demo.sh build/x64 "$(FILE)"

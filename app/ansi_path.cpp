@@ -24,7 +24,7 @@ static char* Startup_ToAnsi(const wchar_t* text, int length) {
     }
     if (n != 0 &&
         WideCharToMultiByte(CP_ACP, flags, text, length, ansi, n, nullptr, lossyOut) != n) {
-        (void)LocalFree(ansi);
+        LocalFree(ansi);
         return nullptr;
     }
     // The block goes to the caller, who frees it.
@@ -57,10 +57,10 @@ static char* Startup_ShortAnsiPath(const wchar_t* path, int length) {
     }
 done:
     if (shortPath != nullptr) {
-        (void)LocalFree(shortPath);
+        LocalFree(shortPath);
     }
     if (longPath != nullptr) {
-        (void)LocalFree(longPath);
+        LocalFree(longPath);
     }
     return ansi;
 }

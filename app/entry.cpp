@@ -13,7 +13,7 @@ extern "C" void Startup_Entry() {
     int result = 0;
     if (path != nullptr) {
         result = WinMain(GetModuleHandleA(nullptr), nullptr, path, 1);
-        (void)LocalFree(path);
+        LocalFree(path);
     }
     exit(result);
 }

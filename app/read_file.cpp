@@ -12,16 +12,16 @@ char* Util_ReadFile(const char* path, DWORD* sizeInOut) {
     }
     char* block = static_cast<char*>(LocalAlloc(LMEM_FIXED | LMEM_ZEROINIT, *sizeInOut + 1));
     if (block == nullptr) {
-        (void)CloseHandle(file);
+        CloseHandle(file);
         return nullptr;
     }
     DWORD read = 0;
     if (!ReadFile(file, block, *sizeInOut, &read, nullptr)) {
-        (void)CloseHandle(file);
-        (void)LocalFree(block);
+        CloseHandle(file);
+        LocalFree(block);
         return nullptr;
     }
-    (void)CloseHandle(file);
+    CloseHandle(file);
     *sizeInOut = read;
     // The block goes to the caller, who frees it.
     return block;

@@ -13,7 +13,8 @@ static const char FAILURE_TEXT[] = "Quorlex_BitMap()\x8E\xB8\x94\x73";
 constexpr UINT FAILURE_CODE_PAGE = 932;
 
 // The failure text is code-page-932 bytes; shown as UTF-16 it reads right
-// whatever the system's code page.
+// whatever the system's code page. The box has one button: how it was
+// closed is not looked at.
 static void App_ShowFailure() {
     wchar_t text[64];
     if (MultiByteToWideChar(FAILURE_CODE_PAGE, MB_ERR_INVALID_CHARS, FAILURE_TEXT, -1, text, 64) !=
@@ -37,10 +38,10 @@ static int App_Picture(HMODULE plugin, const char* path, SpiWord offset) {
     int failed = getPicture(path, offset, 0, &headerHandle, &pixelHandle, nullptr, 0);
     if (failed != 0 || headerHandle == nullptr || pixelHandle == nullptr) {
         if (headerHandle != nullptr) {
-            (void)LocalFree(headerHandle);
+            LocalFree(headerHandle);
         }
         if (pixelHandle != nullptr) {
-            (void)LocalFree(pixelHandle);
+            LocalFree(pixelHandle);
         }
         return 0;
     }
@@ -55,13 +56,13 @@ static int App_Picture(HMODULE plugin, const char* path, SpiWord offset) {
         App_ShowFailure();
     }
     if (header != nullptr) {
-        (void)LocalUnlock(headerHandle);
+        LocalUnlock(headerHandle);
     }
     if (pixels != nullptr) {
-        (void)LocalUnlock(pixelHandle);
+        LocalUnlock(pixelHandle);
     }
-    (void)LocalFree(headerHandle);
-    (void)LocalFree(pixelHandle);
+    LocalFree(headerHandle);
+    LocalFree(pixelHandle);
     return 1;
 }
 
@@ -69,20 +70,22 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandTail, int) {
     if (lstrcmpA(commandTail, "") == 0) {
         return 1;
     }
+    // Neither result is looked at: without a registered folder or any
+    // plug-in, Plugin_Find finds nothing and the run ends with 0.
     (void)Plugin_Init();
     (void)Plugin_Load(PLUGIN_DIR_ALL);
 
     DWORD size = FILE_HEAD_SIZE;
     char* head = Util_ReadFile(commandTail, &size);
     if (head == nullptr) {
-        (void)Plugin_Release();
+        Plugin_Release();
         return 0;
     }
     int skip = 0;
     HMODULE plugin = Plugin_Find(commandTail, head, &skip);
-    (void)LocalFree(head);
+    LocalFree(head);
     if (plugin == nullptr) {
-        (void)Plugin_Release();
+        Plugin_Release();
         return 0;
     }
     // A plug-in that knew the file only HEAD_SKIP bytes in reads it from there.
@@ -94,6 +97,6 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandTail, int) {
     } else if (kind == PLUGIN_KIND_ARCHIVE) {
         result = Archive_List(plugin, commandTail, offset);
     }
-    (void)Plugin_Release();
+    Plugin_Release();
     return result;
 }

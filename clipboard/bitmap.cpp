@@ -15,7 +15,7 @@ constexpr uint64_t DIB_LARGEST_TABLE = 256;
 // The header's own length when it is one that readers know: the 40-byte
 // header, its 52- and 56-byte extensions with the masks inside, and the
 // 108- and 124-byte version 4 and 5 headers. Anything else is read as 40.
-static uint64_t Bitmap_HeaderSize(DWORD size) {
+static uint64_t Clipboard_HeaderSize(DWORD size) {
     switch (size) {
     case 40:
     case 52:
@@ -31,7 +31,7 @@ static uint64_t Bitmap_HeaderSize(DWORD size) {
 // Colour table entries where readers look for them: biClrUsed when it is
 // set, bounded by what the bit count can index; else a full table for 1, 4
 // and 8 bits and none above.
-static uint64_t Bitmap_TableEntries(const BITMAPINFOHEADER* header) {
+static uint64_t Clipboard_TableEntries(const BITMAPINFOHEADER* header) {
     WORD bits = header->biBitCount;
     uint64_t full = bits == 1 || bits == 4 || bits == 8 ? uint64_t{1} << bits : 0;
     if (header->biClrUsed == 0) {
@@ -41,17 +41,17 @@ static uint64_t Bitmap_TableEntries(const BITMAPINFOHEADER* header) {
     return header->biClrUsed < largest ? header->biClrUsed : largest;
 }
 
-int Quorlex_DibLengths(const BITMAPINFOHEADER* header, uint64_t* headerLength,
-                       uint64_t* imageLength) {
+int Clipboard_DibLengths(const BITMAPINFOHEADER* header, uint64_t* headerLength,
+                         uint64_t* imageLength) {
     int64_t width = header->biWidth;
     int64_t row;
-    uint64_t length = Bitmap_HeaderSize(header->biSize);
+    uint64_t length = Clipboard_HeaderSize(header->biSize);
     // The three masks follow a 40-byte header; longer headers hold them.
     if (length == DIB_HEADER && header->biCompression == BI_BITFIELDS &&
         (header->biBitCount == 16 || header->biBitCount == 32)) {
         length += DIB_MASKS;
     }
-    length += Bitmap_TableEntries(header) * DIB_QUAD;
+    length += Clipboard_TableEntries(header) * DIB_QUAD;
     switch (header->biBitCount) {
     case 1:
         row = (width + 7) >> 3;
@@ -97,22 +97,22 @@ int Quorlex_DibLengths(const BITMAPINFOHEADER* header, uint64_t* headerLength,
     return 1;
 }
 
-static SIZE_T Bitmap_Bounded(uint64_t wanted, SIZE_T available) {
+static SIZE_T Clipboard_Bounded(uint64_t wanted, SIZE_T available) {
     return wanted < available ? static_cast<SIZE_T>(wanted) : available;
 }
 
 int Quorlex_BitMap(const void* header, SIZE_T headerSize, const void* pixels, SIZE_T pixelsSize) {
     // A header block shorter than the record reads as zero past its end.
     BITMAPINFOHEADER info = {};
-    memcpy(&info, header, Bitmap_Bounded(sizeof info, headerSize));
+    memcpy(&info, header, Clipboard_Bounded(sizeof info, headerSize));
     uint64_t headerLength;
     uint64_t imageLength;
-    if (!Quorlex_DibLengths(&info, &headerLength, &imageLength)) {
+    if (!Clipboard_DibLengths(&info, &headerLength, &imageLength)) {
         return 0;
     }
     SIZE_T total = static_cast<SIZE_T>(headerLength + imageLength);
-    SIZE_T headerCopy = Bitmap_Bounded(headerLength, headerSize);
-    SIZE_T pixelsCopy = Bitmap_Bounded(imageLength, pixelsSize);
+    SIZE_T headerCopy = Clipboard_Bounded(headerLength, headerSize);
+    SIZE_T pixelsCopy = Clipboard_Bounded(imageLength, pixelsSize);
     return Clipboard_Place(CF_DIB, total, header, headerCopy, static_cast<SIZE_T>(headerLength),
                            pixels, pixelsCopy);
 }

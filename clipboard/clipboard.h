@@ -8,8 +8,8 @@
 
 // Header length and image length of the CF_DIB block for a bitmap header;
 // 0 when a length is negative or the block would not fit 32 bits.
-int Quorlex_DibLengths(const BITMAPINFOHEADER* header, uint64_t* headerLength,
-                       uint64_t* imageLength);
+int Clipboard_DibLengths(const BITMAPINFOHEADER* header, uint64_t* headerLength,
+                         uint64_t* imageLength);
 
 // Packs a locked BITMAPINFO and its locked pixel rows into one block and
 // places it as CF_DIB. The two sizes are what the platform reports for the

@@ -12,24 +12,26 @@ int Clipboard_Place(UINT format, SIZE_T total, const void* first, SIZE_T firstLe
     }
     char* bytes = static_cast<char*>(GlobalLock(block));
     if (bytes == nullptr) {
-        (void)GlobalFree(block);
+        GlobalFree(block);
         return 0;
     }
     memcpy(bytes, first, firstLength);
     if (secondLength != 0) {
         memcpy(bytes + secondOffset, second, secondLength);
     }
-    (void)GlobalUnlock(block);
+    GlobalUnlock(block);
 
     if (!OpenClipboard(nullptr)) {
-        (void)GlobalFree(block);
+        GlobalFree(block);
         return 0;
     }
+    // Emptying and closing are not looked at: whether the block was placed
+    // is what SetClipboardData says.
     (void)EmptyClipboard();
     HANDLE placed = SetClipboardData(format, block);
     (void)CloseClipboard();
     if (placed == nullptr) {
-        (void)GlobalFree(block);
+        GlobalFree(block);
         return 0;
     }
     // The clipboard accepted the block: it is the clipboard's from here on.

@@ -41,5 +41,5 @@ void Util_AppendText(ListingText* text, const char* piece, int n) {
     memcpy(bytes + text->length, piece, copied);
     text->length += copied;
     bytes[text->length] = '\0';
-    (void)GlobalUnlock(text->block);
+    GlobalUnlock(text->block);
 }

@@ -78,7 +78,7 @@ static void Listing_Entry(ListingText* text, const ArchiveEntryInfo* entry) {
 
     char field[LISTING_FIELD + 1];
     n = Listing_Field(field, entry->path);
-    (void)Util_SlashPath(field);
+    Util_SlashPath(field);
     Util_AppendText(text, field, n);
     n = Listing_Field(field, entry->filename);
     Util_AppendText(text, field, n);
@@ -96,7 +96,7 @@ static void Listing_Entries(ListingText* text, HLOCAL handle, ListingTotals* tot
         Listing_Entry(text, &entries[i]);
         Listing_Count(totals, entries[i].filesize, entries[i].compsize);
     }
-    (void)LocalUnlock(handle);
+    LocalUnlock(handle);
 }
 
 // The title, the header, the entry lines, the closing rule and the totals,
@@ -105,8 +105,8 @@ static void Listing_Build(ListingText* text, const char* archivePath, HLOCAL ent
     Listing_Append(text, archivePath);
     char* bytes = static_cast<char*>(GlobalLock(text->block));
     if (bytes != nullptr) {
-        (void)Util_SlashPath(bytes);
-        (void)GlobalUnlock(text->block);
+        Util_SlashPath(bytes);
+        GlobalUnlock(text->block);
     }
     Listing_Append(text, LISTING_HEADER);
 
@@ -142,12 +142,12 @@ int Archive_List(HMODULE plugin, const char* archivePath, SpiWord offset) {
         if (bytes != nullptr) {
             // Whether the clipboard took the text is not reported.
             (void)Quorlex_Text(bytes, static_cast<int>(text.length));
-            (void)GlobalUnlock(text.block);
+            GlobalUnlock(text.block);
         }
-        (void)GlobalFree(text.block);
+        GlobalFree(text.block);
     }
     if (entries != nullptr) {
-        (void)LocalFree(entries);
+        LocalFree(entries);
     }
     return 1;
 }

@@ -25,9 +25,9 @@ static int Plugin_Join(char* out, const char* a, const char* b, const char* c) {
     if (la + lb + lc >= PLUGIN_PATH_SIZE) {
         return 0;
     }
-    (void)lstrcpynA(out, a, la + 1);
-    (void)lstrcpynA(out + la, b, lb + 1);
-    (void)lstrcpynA(out + la + lb, c, lc + 1);
+    lstrcpynA(out, a, la + 1);
+    lstrcpynA(out + la, b, lb + 1);
+    lstrcpynA(out + la + lb, c, lc + 1);
     return 1;
 }
 
@@ -56,7 +56,7 @@ int Plugin_Init() {
     int read =
         RegQueryValueExA(key, REGISTRY_VALUE, nullptr, nullptr,
                          reinterpret_cast<BYTE*>(g_plugins.registeredDir), &size) == ERROR_SUCCESS;
-    (void)RegCloseKey(key);
+    RegCloseKey(key);
     // A value stored without its terminator still ends inside the buffer.
     g_plugins.registeredDir[read ? size : 0] = '\0';
 
@@ -82,7 +82,7 @@ int Plugin_CountFiles(const char* pattern) {
     do {
         count += Plugin_IsLoadable(&found);
     } while (FindNextFileA(search, &found));
-    (void)FindClose(search);
+    FindClose(search);
     return count;
 }
 
@@ -106,16 +106,17 @@ static void Plugin_LoadOne(const char* fullPath) {
     }
     auto getInfo = reinterpret_cast<GetPluginInfoProc>(Spi_Entry(module, "GetPluginInfo"));
     if (getInfo == nullptr) {
-        (void)FreeLibrary(module);
+        FreeLibrary(module);
         return;
     }
     char version[256] = {};
+    // Its result is not read: the text in the buffer decides.
     (void)getInfo(0, version, 255);
     version[255] = '\0';
     int known =
         lstrcmpiA(version, SPI_VERSION_IMAGE) == 0 || lstrcmpiA(version, SPI_VERSION_ARCHIVE) == 0;
     if (!known || g_plugins.count >= g_plugins.capacity) {
-        (void)FreeLibrary(module);
+        FreeLibrary(module);
         return;
     }
     g_plugins.table[g_plugins.count++] = module;
@@ -137,7 +138,7 @@ static void Plugin_LoadMatches(const char* dirText, const char* name) {
             Plugin_LoadOne(fullPath);
         }
     } while (FindNextFileA(search, &found));
-    (void)FindClose(search);
+    FindClose(search);
 }
 
 static void Plugin_LoadFrom(const char* dir) {
@@ -199,10 +200,10 @@ void Plugin_Free() {
     if (g_plugins.table != nullptr) {
         for (int i = 0; i < g_plugins.count; ++i) {
             if (g_plugins.table[i] != nullptr) {
-                (void)FreeLibrary(g_plugins.table[i]);
+                FreeLibrary(g_plugins.table[i]);
             }
         }
-        (void)GlobalFree(g_plugins.table);
+        GlobalFree(g_plugins.table);
         g_plugins.table = nullptr;
     }
     g_plugins.count = 0;
@@ -256,6 +257,7 @@ PluginKind Plugin_Kind(HMODULE module) {
         return PLUGIN_KIND_NONE;
     }
     char version[16] = {};
+    // Its result is not read: the text in the buffer decides.
     (void)getInfo(0, version, 15);
     version[15] = '\0';
     if (lstrcmpA(version, SPI_VERSION_IMAGE) == 0) {

@@ -1,26 +1,11 @@
 // The shipped BMP plug-in, through the program: a bitmap file named on the
 // command line, the CF_DIB block read back byte for byte.
+#include "tests/support/bytes.h"
 #include "tests/support/harness.h"
 
 #include <gtest/gtest.h>
 
 namespace {
-
-std::string Le32(uint32_t v) {
-    return std::string(reinterpret_cast<const char*>(&v), 4);
-}
-
-std::string Le16(uint16_t v) {
-    return std::string(reinterpret_cast<const char*>(&v), 2);
-}
-
-std::string Seq(size_t n, int seed) {
-    std::string s;
-    for (size_t i = 0; i < n; ++i) {
-        s += static_cast<char>((i * 13 + seed) % 256);
-    }
-    return s;
-}
 
 struct Bitmap {
     int32_t width;
@@ -35,17 +20,18 @@ struct Bitmap {
 };
 
 std::string InfoHeader(const Bitmap& b, uint32_t size, uint32_t sizeImage, uint32_t clrUsed) {
-    return Le32(size) + Le32(static_cast<uint32_t>(b.width)) +
-           Le32(static_cast<uint32_t>(b.height)) + Le16(1) + Le16(b.bits) + Le32(b.compression) +
-           Le32(sizeImage) + Le32(2835) + Le32(2835) + Le32(clrUsed) + Le32(0);
+    return Test_Le32(size) + Test_Le32(static_cast<uint32_t>(b.width)) +
+           Test_Le32(static_cast<uint32_t>(b.height)) + Test_Le16(1) + Test_Le16(b.bits) +
+           Test_Le32(b.compression) + Test_Le32(sizeImage) + Test_Le32(2835) + Test_Le32(2835) +
+           Test_Le32(clrUsed) + Test_Le32(0);
 }
 
 std::string BmpFile(const Bitmap& b) {
     std::string info =
         InfoHeader(b, static_cast<uint32_t>(40 + b.headerTail.size()), 0, b.clrUsed) + b.headerTail;
     uint32_t offBits = static_cast<uint32_t>(14 + info.size() + b.table.size() + b.gap);
-    return "BM" + Le32(static_cast<uint32_t>(offBits + b.pixels.size())) + Le32(0) + Le32(offBits) +
-           info + b.table + std::string(b.gap, 'g') + b.pixels;
+    return "BM" + Test_Le32(static_cast<uint32_t>(offBits + b.pixels.size())) + Test_Le32(0) +
+           Test_Le32(offBits) + info + b.table + std::string(b.gap, 'g') + b.pixels;
 }
 
 class BmpPlugin : public ::testing::Test {
@@ -65,8 +51,8 @@ class BmpPlugin : public ::testing::Test {
 };
 
 TEST_F(BmpPlugin, DecodesUncompressedBitmaps) {
-    std::string masks565 = Le32(0xF800) + Le32(0x07E0) + Le32(0x001F);
-    std::string masks888 = Le32(0xFF0000) + Le32(0xFF00) + Le32(0xFF);
+    std::string masks565 = Test_Le32(0xF800) + Test_Le32(0x07E0) + Test_Le32(0x001F);
+    std::string masks888 = Test_Le32(0xFF0000) + Test_Le32(0xFF00) + Test_Le32(0xFF);
     struct Case {
         const char* name;
         Bitmap bitmap;
@@ -74,26 +60,35 @@ TEST_F(BmpPlugin, DecodesUncompressedBitmaps) {
         uint32_t image;
     };
     const Case cases[] = {
-        {"1-bit, 9 wide", {9, 2, 1, BI_RGB, 0, "", Seq(8, 1), Seq(8, 2), 0}, Seq(8, 1), 8},
-        {"4-bit, 3 of 16 colours",
-         {3, 2, 4, BI_RGB, 3, "", Seq(12, 3), Seq(8, 4), 0},
-         Seq(12, 3) + std::string(52, '\0'),
+        {"1-bit, 9 wide",
+         {9, 2, 1, BI_RGB, 0, "", Test_Pattern(8, 1), Test_Pattern(8, 2), 0},
+         Test_Pattern(8, 1),
          8},
-        {"8-bit", {5, 3, 8, BI_RGB, 0, "", Seq(1024, 5), Seq(24, 6), 0}, Seq(1024, 5), 24},
-        {"8-bit, gap before the pixels",
-         {5, 3, 8, BI_RGB, 0, "", Seq(1024, 5), Seq(24, 6), 10},
-         Seq(1024, 5),
+        {"4-bit, 3 of 16 colours",
+         {3, 2, 4, BI_RGB, 3, "", Test_Pattern(12, 3), Test_Pattern(8, 4), 0},
+         Test_Pattern(12, 3) + std::string(52, '\0'),
+         8},
+        {"8-bit",
+         {5, 3, 8, BI_RGB, 0, "", Test_Pattern(1024, 5), Test_Pattern(24, 6), 0},
+         Test_Pattern(1024, 5),
          24},
-        {"24-bit bottom-up", {3, 2, 24, BI_RGB, 0, "", "", Seq(24, 7), 0}, "", 24},
-        {"24-bit top-down", {3, -2, 24, BI_RGB, 0, "", "", Seq(24, 8), 0}, "", 24},
-        {"24-bit, 124-byte header", {3, 2, 24, BI_RGB, 0, Seq(84, 9), "", Seq(24, 10), 0}, "", 24},
-        {"32-bit", {2, 2, 32, BI_RGB, 0, "", "", Seq(16, 11), 0}, "", 16},
+        {"8-bit, gap before the pixels",
+         {5, 3, 8, BI_RGB, 0, "", Test_Pattern(1024, 5), Test_Pattern(24, 6), 10},
+         Test_Pattern(1024, 5),
+         24},
+        {"24-bit bottom-up", {3, 2, 24, BI_RGB, 0, "", "", Test_Pattern(24, 7), 0}, "", 24},
+        {"24-bit top-down", {3, -2, 24, BI_RGB, 0, "", "", Test_Pattern(24, 8), 0}, "", 24},
+        {"24-bit, 124-byte header",
+         {3, 2, 24, BI_RGB, 0, Test_Pattern(84, 9), "", Test_Pattern(24, 10), 0},
+         "",
+         24},
+        {"32-bit", {2, 2, 32, BI_RGB, 0, "", "", Test_Pattern(16, 11), 0}, "", 16},
         {"32-bit with masks after the header",
-         {2, 2, 32, BI_BITFIELDS, 0, "", masks888, Seq(16, 12), 0},
+         {2, 2, 32, BI_BITFIELDS, 0, "", masks888, Test_Pattern(16, 12), 0},
          masks888,
          16},
         {"16-bit with masks inside a 124-byte header",
-         {3, -2, 16, BI_BITFIELDS, 0, masks565 + Seq(72, 13), "", Seq(16, 14), 0},
+         {3, -2, 16, BI_BITFIELDS, 0, masks565 + Test_Pattern(72, 13), "", Test_Pattern(16, 14), 0},
          masks565,
          16},
     };
@@ -110,13 +105,15 @@ TEST_F(BmpPlugin, DecodesUncompressedBitmaps) {
 }
 
 TEST_F(BmpPlugin, DeclinesWhatItCannotDecode) {
-    Bitmap good = {3, 2, 24, BI_RGB, 0, "", "", Seq(24, 1), 0};
+    Bitmap good = {3, 2, 24, BI_RGB, 0, "", "", Test_Pattern(24, 1), 0};
     std::string truncated = BmpFile(good);
     truncated.resize(truncated.size() - 1);
-    std::string rle = BmpFile({4, 2, 8, BI_RLE8, 0, "", Seq(1024, 1), Seq(8, 1), 0});
+    std::string rle =
+        BmpFile({4, 2, 8, BI_RLE8, 0, "", Test_Pattern(1024, 1), Test_Pattern(8, 1), 0});
     std::string notBmp = BmpFile(good);
     notBmp[1] = 'X';
-    std::string coreHeader = "BM" + Le32(40) + Le32(0) + Le32(26) + Le32(12) + Seq(20, 1);
+    std::string coreHeader =
+        "BM" + Test_Le32(40) + Test_Le32(0) + Test_Le32(26) + Test_Le32(12) + Test_Pattern(20, 1);
     struct Case {
         const char* name;
         std::string content;
@@ -139,7 +136,7 @@ TEST_F(BmpPlugin, DeclinesWhatItCannotDecode) {
 // A picture behind a 128-byte header of another kind (as a MacBinary file
 // has) is decoded from where it starts.
 TEST_F(BmpPlugin, DecodesAPicture128BytesIntoTheFile) {
-    Bitmap b = {3, 2, 24, BI_RGB, 0, "", "", Seq(24, 7), 0};
+    Bitmap b = {3, 2, 24, BI_RGB, 0, "", "", Test_Pattern(24, 7), 0};
     ASSERT_EQ(Run(std::string(128, 'm') + BmpFile(b)), 1);
     std::vector<uint8_t> block;
     ASSERT_TRUE(Test_ReadClipboard(CF_DIB, &block));

@@ -1,6 +1,7 @@
 // The archive listing, end to end: the program run under Wine on a file the
 // archive fixture lists, the CF_TEXT read back byte for byte.
 #include "plugin/spi.h"
+#include "tests/support/bytes.h"
 #include "tests/support/harness.h"
 
 #include <gtest/gtest.h>
@@ -52,20 +53,10 @@ std::string ArchiveFile(const std::vector<ArchiveEntryInfo>& entries, bool close
     return bytes;
 }
 
-const char RULE[] = "---------- ---------- ------- ---------- -------- -------- ----  "
-                    "------------------------------";
-
 std::string Head(const std::string& slashedPath) {
     return "Listing of archive : " + slashedPath +
            "\r\n\r\n Original   Packed     Ratio     Date     Time      Type   CRC    Name\r\n" +
-           RULE;
-}
-
-std::string Slashed(std::string path) {
-    for (char& c : path) {
-        c = c == '\\' ? '/' : c;
-    }
-    return path;
+           TEST_RULE;
 }
 
 class Listing : public ::testing::Test {
@@ -82,17 +73,17 @@ class Listing : public ::testing::Test {
         Test_WriteFile(file, content);
         EXPECT_EQ(Test_RunTail(box.exe, file), 1);
         std::string text = Test_ClipboardText();
-        std::string head = Head(Slashed(file));
+        std::string head = Head(Test_Slashed(file));
         if (text.compare(0, head.size(), head) != 0) {
             return "unexpected head: " + text;
         }
-        size_t end = text.find(std::string("\r\n") + RULE + "\r\n", head.size());
+        size_t end = text.find(std::string("\r\n") + TEST_RULE + "\r\n", head.size());
         return text.substr(head.size(), end - head.size());
     }
     std::string Footer() {
         std::string text = Test_ClipboardText();
-        size_t rule = text.rfind(RULE);
-        return rule == std::string::npos ? text : text.substr(rule + sizeof RULE - 1);
+        size_t rule = text.rfind(TEST_RULE);
+        return rule == std::string::npos ? text : text.substr(rule + sizeof TEST_RULE - 1);
     }
     Sandbox box;
     std::string file;
@@ -319,7 +310,7 @@ TEST_F(Listing, AQuotedPathIsListedWithoutItsQuotes) {
     Test_WriteFile(spaced, ArchiveFile({}));
     EXPECT_EQ(Test_RunTail(box.exe, "\"" + spaced + "\""), 1);
     EXPECT_EQ(Test_ClipboardText().substr(0, 21 + spaced.size() + 2),
-              "Listing of archive : " + Slashed(spaced) + "\r\n");
+              "Listing of archive : " + Test_Slashed(spaced) + "\r\n");
 }
 
 } // namespace

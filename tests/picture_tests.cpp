@@ -1,6 +1,7 @@
 // The program run as its own process under Wine, a picture file named on its
 // command line: its exit code, the fixtures' log, and the clipboard read back
 // byte for byte.
+#include "tests/support/bytes.h"
 #include "tests/support/harness.h"
 
 #include <gtest/gtest.h>
@@ -26,26 +27,10 @@ std::string Dib(int32_t width, int32_t height, uint16_t bits, uint32_t compressi
     return bytes;
 }
 
-std::string Pattern(size_t length, int seed) {
-    std::string bytes;
-    for (size_t i = 0; i < length; ++i) {
-        bytes += static_cast<char>((i * 7 + seed) % 251 + 1);
-    }
-    return bytes;
-}
-
-std::string Word(uint32_t value) {
-    return std::string(reinterpret_cast<const char*>(&value), 4);
-}
-
 // The container the image fixture decodes: its mode and the two blocks.
 std::string PictureFile(uint32_t mode, const std::string& header, const std::string& pixels) {
-    return "FXPC" + Word(mode) + Word(static_cast<uint32_t>(header.size())) +
-           Word(static_cast<uint32_t>(pixels.size())) + header + pixels;
-}
-
-std::string Bytes(const std::vector<uint8_t>& v) {
-    return std::string(v.begin(), v.end());
+    return "FXPC" + Test_Le32(mode) + Test_Le32(static_cast<uint32_t>(header.size())) +
+           Test_Le32(static_cast<uint32_t>(pixels.size())) + header + pixels;
 }
 
 class Picture : public ::testing::Test {
@@ -158,12 +143,12 @@ TEST_F(Picture, PluginBesideTheProgramIsAskedFirst) {
 TEST_F(Picture, APictureFoundFurtherOnIsDecodedFromThere) {
     box = Test_MakeSandbox({"img.spi"});
     std::string header = Dib(3, 2, 24, BI_RGB, 0, 0);
-    EXPECT_EQ(RunOn(std::string(128, 'j') + PictureFile(0, header, Pattern(24, 1))), 1);
+    EXPECT_EQ(RunOn(std::string(128, 'j') + PictureFile(0, header, Test_Pattern(24, 1))), 1);
     EXPECT_EQ(Test_ReadLog(), "img.spi IsSupported jjjj\nimg.spi IsSupported FXPC\n"
                               "img.spi GetPicture 128\n");
     std::vector<uint8_t> block;
     ASSERT_TRUE(Test_ReadClipboard(CF_DIB, &block));
-    EXPECT_EQ(Bytes(block), header + Pattern(24, 1));
+    EXPECT_EQ(Test_Bytes(block), header + Test_Pattern(24, 1));
 }
 
 // Under code page 1252 (LC_ALL=C.UTF-8) the ANSI command line holds '?'
@@ -179,7 +164,7 @@ TEST_F(Picture, NamesTheAnsiCodePageCannotSpellAreOpened) {
         box = Test_MakeSandbox({"img.spi"});
         std::string header = Dib(3, 2, 24, BI_RGB, 0, 0);
         std::string plain = box.reg + "\\plain.fxpc";
-        Test_WriteFile(plain, PictureFile(0, header, Pattern(24, 1)));
+        Test_WriteFile(plain, PictureFile(0, header, Test_Pattern(24, 1)));
         std::wstring path = std::wstring(box.reg.begin(), box.reg.end()) + L"\\" + c.name;
         ASSERT_TRUE(MoveFileExW(std::wstring(plain.begin(), plain.end()).c_str(), path.c_str(),
                                 MOVEFILE_REPLACE_EXISTING));
@@ -193,7 +178,7 @@ TEST_F(Picture, NamesTheAnsiCodePageCannotSpellAreOpened) {
         EXPECT_EQ(Test_RunWide(box.exe, L"\"" + exe + L"\" " + tail), 1);
         std::vector<uint8_t> block;
         EXPECT_TRUE(Test_ReadClipboard(CF_DIB, &block));
-        EXPECT_EQ(Bytes(block), header + Pattern(24, 1));
+        EXPECT_EQ(Test_Bytes(block), header + Test_Pattern(24, 1));
         Test_RemoveSandbox(box);
     }
 }
@@ -233,28 +218,28 @@ TEST_F(Picture, ExactDibBlocks) {
         size_t imageLength;
     };
     const Case cases[] = {
-        {"1-bit 9 wide", Dib(9, 2, 1, BI_RGB, 0, 8), Pattern(20, 1), 0, 48, 8},
-        {"4-bit", Dib(3, 2, 4, BI_RGB, 0, 64), Pattern(8, 2), 0, 104, 8},
+        {"1-bit 9 wide", Dib(9, 2, 1, BI_RGB, 0, 8), Test_Pattern(20, 1), 0, 48, 8},
+        {"4-bit", Dib(3, 2, 4, BI_RGB, 0, 64), Test_Pattern(8, 2), 0, 104, 8},
         {"8-bit, biClrUsed 2: two colour entries, then the pixels",
          [] {
              std::string h = Dib(5, 3, 8, BI_RGB, 0, 1024);
              h[32] = 2;
              return h;
          }(),
-         Pattern(24, 3), 0, 48, 24},
-        {"16-bit", Dib(3, 2, 16, BI_RGB, 0, 0), Pattern(16, 4), 0, 40, 16},
-        {"16-bit with masks", Dib(3, 2, 16, BI_BITFIELDS, 0, 12), Pattern(16, 5), 0, 52, 16},
-        {"24-bit 3x2", Dib(3, 2, 24, BI_RGB, 0, 0), Pattern(24, 6), 0, 40, 24},
-        {"24-bit top-down", Dib(3, -2, 24, BI_RGB, 0, 0), Pattern(24, 7), 0, 40, 24},
-        {"32-bit", Dib(2, 2, 32, BI_RGB, 0, 0), Pattern(16, 8), 0, 40, 16},
-        {"32-bit with masks", Dib(2, 2, 32, BI_BITFIELDS, 0, 12), Pattern(16, 9), 0, 52, 16},
-        {"biSizeImage smaller than computed", Dib(3, 2, 24, BI_RGB, 10, 0), Pattern(24, 10), 0, 40,
-         10},
-        {"biSizeImage larger than computed", Dib(3, 2, 24, BI_RGB, 30, 0), Pattern(30, 11), 0, 40,
-         30},
+         Test_Pattern(24, 3), 0, 48, 24},
+        {"16-bit", Dib(3, 2, 16, BI_RGB, 0, 0), Test_Pattern(16, 4), 0, 40, 16},
+        {"16-bit with masks", Dib(3, 2, 16, BI_BITFIELDS, 0, 12), Test_Pattern(16, 5), 0, 52, 16},
+        {"24-bit 3x2", Dib(3, 2, 24, BI_RGB, 0, 0), Test_Pattern(24, 6), 0, 40, 24},
+        {"24-bit top-down", Dib(3, -2, 24, BI_RGB, 0, 0), Test_Pattern(24, 7), 0, 40, 24},
+        {"32-bit", Dib(2, 2, 32, BI_RGB, 0, 0), Test_Pattern(16, 8), 0, 40, 16},
+        {"32-bit with masks", Dib(2, 2, 32, BI_BITFIELDS, 0, 12), Test_Pattern(16, 9), 0, 52, 16},
+        {"biSizeImage smaller than computed", Dib(3, 2, 24, BI_RGB, 10, 0), Test_Pattern(24, 10), 0,
+         40, 10},
+        {"biSizeImage larger than computed", Dib(3, 2, 24, BI_RGB, 30, 0), Test_Pattern(30, 11), 0,
+         40, 30},
         {"extra bytes in both blocks are not copied", Dib(3, 2, 24, BI_RGB, 0, 20),
-         Pattern(100, 12), 0, 40, 24},
-        {"fixed blocks", Dib(3, 2, 24, BI_RGB, 0, 0), Pattern(24, 13), 3, 40, 24},
+         Test_Pattern(100, 12), 0, 40, 24},
+        {"fixed blocks", Dib(3, 2, 24, BI_RGB, 0, 0), Test_Pattern(24, 13), 3, 40, 24},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -265,7 +250,7 @@ TEST_F(Picture, ExactDibBlocks) {
         std::string expected =
             c.header.substr(0, c.headerLength) + c.pixels.substr(0, c.imageLength);
         ASSERT_EQ(expected.size(), c.headerLength + c.imageLength);
-        EXPECT_EQ(Bytes(block), expected);
+        EXPECT_EQ(Test_Bytes(block), expected);
         Test_RemoveSandbox(box);
     }
 }
@@ -282,8 +267,8 @@ TEST_F(Picture, BlocksShorterThanTheHeaderSaysAreNotReadPastTheirEnd) {
     const Case cases[] = {
         {"8-bit without its colour table, 5 of 16 pixel bytes", h8, "12345",
          h8 + std::string(1024, '\0') + "12345" + std::string(11, '\0')},
-        {"header of 20 bytes", h24.substr(0, 20), Pattern(24, 1),
-         h24.substr(0, 20) + std::string(20, '\0') + Pattern(24, 1)},
+        {"header of 20 bytes", h24.substr(0, 20), Test_Pattern(24, 1),
+         h24.substr(0, 20) + std::string(20, '\0') + Test_Pattern(24, 1)},
         {"empty pixel block", h24, "", h24 + std::string(24, '\0')},
     };
     for (const Case& c : cases) {
@@ -292,7 +277,7 @@ TEST_F(Picture, BlocksShorterThanTheHeaderSaysAreNotReadPastTheirEnd) {
         EXPECT_EQ(RunOn(PictureFile(0, c.header, c.pixels)), 1);
         std::vector<uint8_t> block;
         ASSERT_TRUE(Test_ReadClipboard(CF_DIB, &block));
-        EXPECT_EQ(Bytes(block), c.expected);
+        EXPECT_EQ(Test_Bytes(block), c.expected);
         Test_RemoveSandbox(box);
     }
 }
@@ -354,7 +339,7 @@ std::string Quads(size_t entries) {
     std::string table;
     for (size_t i = 0; i < entries; ++i) {
         uint32_t rgb = i < 8 ? PALETTE[i] : 0x102030 + static_cast<uint32_t>(i);
-        table += Word(rgb);
+        table += Test_Le32(rgb);
     }
     return table;
 }
@@ -395,15 +380,16 @@ TEST_F(Picture, PastingProgramsReadTheColoursThePluginGave) {
         memcpy(&header[32], &c.clrUsed, 4);
         std::string masks;
         if (c.compression == BI_BITFIELDS) {
-            masks = c.format == Pixels::Rgb565 ? Word(0xF800) + Word(0x07E0) + Word(0x001F)
-                                               : Word(0xFF) + Word(0xFF00) + Word(0xFF0000);
+            masks = c.format == Pixels::Rgb565
+                        ? Test_Le32(0xF800) + Test_Le32(0x07E0) + Test_Le32(0x001F)
+                        : Test_Le32(0xFF) + Test_Le32(0xFF00) + Test_Le32(0xFF0000);
         }
         if (c.size == 40) {
             header += masks;
         } else {
             masks.resize(12, '\0');
             // Masks, alpha mask, then the sRGB colour space; the rest zero.
-            header += masks + Word(0) + "BGRs" + std::string(c.size - 60, '\0');
+            header += masks + Test_Le32(0) + "BGRs" + std::string(c.size - 60, '\0');
         }
         header += Quads(c.tableEntries);
         box = Test_MakeSandbox({"img.spi"});
@@ -459,7 +445,7 @@ TEST_F(Picture, FailedHandOverShowsOneMessageBoxAndEndsWithOne) {
         << "needs a display: run under tools/wine-session.sh";
     box = Test_MakeSandbox({"img.spi"});
     file = box.reg + "\\picture.fxpc";
-    Test_WriteFile(file, PictureFile(0, Dib(3, 2, 24, BI_RGB, 0, 0), Pattern(24, 1)));
+    Test_WriteFile(file, PictureFile(0, Dib(3, 2, 24, BI_RGB, 0, 0), Test_Pattern(24, 1)));
 
     // Holding the clipboard open makes the program's hand-over fail. Wine
     // lets two openers without a window share it: open it with one.

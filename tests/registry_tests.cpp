@@ -301,10 +301,4 @@ TEST_F(Registry, TextsTooLongForTheirBufferAreSkippedNotCut) {
     EXPECT_EQ(ModuleName(g_plugins.table[0]), "a.spi");
 }
 
-TEST_F(Registry, ProgramDirectoryIsTheExecutablesFolder) {
-    ASSERT_EQ(Plugin_Init(), 1);
-    EXPECT_EQ(std::string(g_plugins.programDir), Test_HostDir());
-    EXPECT_EQ(std::string(g_plugins.registeredDir), reg);
-}
-
 } // namespace

@@ -1,5 +1,6 @@
 // The shipped ZIP plug-in, through the program: an archive named on the
 // command line, its listing read back from the clipboard.
+#include "tests/support/bytes.h"
 #include "tests/support/harness.h"
 
 #include <gtest/gtest.h>
@@ -7,18 +8,6 @@
 #include <time.h>
 
 namespace {
-
-std::string U16(uint16_t v) {
-    return std::string(reinterpret_cast<const char*>(&v), 2);
-}
-
-std::string U32(uint32_t v) {
-    return std::string(reinterpret_cast<const char*>(&v), 4);
-}
-
-std::string U64(uint64_t v) {
-    return std::string(reinterpret_cast<const char*>(&v), 8);
-}
 
 struct ZipEntry {
     std::string name;
@@ -37,16 +26,18 @@ std::string ZipFile(const std::vector<ZipEntry>& entries,
                     const std::string& local = "PK\x03\x04" + std::string(26, '\0')) {
     std::string directory;
     for (const ZipEntry& e : entries) {
-        directory += U32(0x02014B50) + U16(20) + U16(20) + U16(e.flags) + U16(e.method) +
-                     U16(0x5000) + U16(0x58B1) + U32(e.crc) + U32(e.packed) + U32(e.original) +
-                     U16(static_cast<uint16_t>(e.name.size())) +
-                     U16(static_cast<uint16_t>(e.extra.size())) + U16(0) + U16(0) + U16(0) +
-                     U32(0) + U32(0) + e.name + e.extra;
+        directory += Test_Le32(0x02014B50) + Test_Le16(20) + Test_Le16(20) + Test_Le16(e.flags) +
+                     Test_Le16(e.method) + Test_Le16(0x5000) + Test_Le16(0x58B1) +
+                     Test_Le32(e.crc) + Test_Le32(e.packed) + Test_Le32(e.original) +
+                     Test_Le16(static_cast<uint16_t>(e.name.size())) +
+                     Test_Le16(static_cast<uint16_t>(e.extra.size())) + Test_Le16(0) +
+                     Test_Le16(0) + Test_Le16(0) + Test_Le32(0) + Test_Le32(0) + e.name + e.extra;
     }
-    return local + directory + U32(0x06054B50) + U16(0) + U16(0) +
-           U16(static_cast<uint16_t>(entries.size())) + U16(static_cast<uint16_t>(entries.size())) +
-           U32(static_cast<uint32_t>(directory.size())) + U32(static_cast<uint32_t>(local.size())) +
-           U16(0);
+    return local + directory + Test_Le32(0x06054B50) + Test_Le16(0) + Test_Le16(0) +
+           Test_Le16(static_cast<uint16_t>(entries.size())) +
+           Test_Le16(static_cast<uint16_t>(entries.size())) +
+           Test_Le32(static_cast<uint32_t>(directory.size())) +
+           Test_Le32(static_cast<uint32_t>(local.size())) + Test_Le16(0);
 }
 
 std::string LocalText(time_t t) {
@@ -54,16 +45,6 @@ std::string LocalText(time_t t) {
     strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", localtime(&t));
     return text;
 }
-
-std::string Slashed(std::string path) {
-    for (char& c : path) {
-        c = c == '\\' ? '/' : c;
-    }
-    return path;
-}
-
-const char RULE[] = "---------- ---------- ------- ---------- -------- -------- ----  "
-                    "------------------------------";
 
 class ZipPlugin : public ::testing::Test {
   protected:
@@ -80,10 +61,10 @@ TEST_F(ZipPlugin, ListsTheSampleArchive) {
     std::string sample = Test_BuildPath("samples\\sample.zip");
     EXPECT_EQ(Test_RunTail(box.exe, sample), 1);
     EXPECT_EQ(Test_ClipboardText(),
-              "Listing of archive : " + Slashed(sample) +
+              "Listing of archive : " + Test_Slashed(sample) +
                   "\r\n\r\n Original   Packed     Ratio     Date     Time      Type   CRC    "
                   "Name\r\n" +
-                  RULE +
+                  TEST_RULE +
                   "\r\n      1000         36    3.6% 2024-05-17 10:30:00 Deflate  64EAD101  "
                   "readme.txt"
                   "\r\n         0          0    0.0% 2024-05-17 10:30:00  Stored  0000  docs/"
@@ -93,16 +74,18 @@ TEST_F(ZipPlugin, ListsTheSampleArchive) {
                   "docs/tiny.dat"
                   "\r\n     28854        501    1.7% 2024-05-17 10:30:00 Deflate  38802E4B  "
                   "images/sample.bmp\r\n" +
-                  RULE +
+                  TEST_RULE +
                   "\r\n     32758        597    1.8%                                     5 "
                   "files\r\n");
 }
 
 TEST_F(ZipPlugin, TimesNamesMethodsAndWideSizes) {
-    std::string utcTime = U16(0x5455) + U16(5) + "\x01" + U32(1000000000);
-    std::string ntfsTime = U16(0x000A) + U16(32) + U32(0) + U16(1) + U16(24) +
-                           U64(116444736000000000ull + 1100000000ull * 10000000) + U64(0) + U64(0);
-    std::string wide = U16(0x0001) + U16(16) + U64(5000000000ull) + U64(4000000000ull);
+    std::string utcTime = Test_Le16(0x5455) + Test_Le16(5) + "\x01" + Test_Le32(1000000000);
+    std::string ntfsTime =
+        Test_Le16(0x000A) + Test_Le16(32) + Test_Le32(0) + Test_Le16(1) + Test_Le16(24) +
+        Test_Le64(116444736000000000ull + 1100000000ull * 10000000) + Test_Le64(0) + Test_Le64(0);
+    std::string wide =
+        Test_Le16(0x0001) + Test_Le16(16) + Test_Le64(5000000000ull) + Test_Le64(4000000000ull);
     std::string file = box.prog + "\\made.zip";
     Test_WriteFile(file, ZipFile({
                              {"a/b/utc.txt", 0, 8, 0xABCDEF, 10, 20, utcTime},
@@ -112,8 +95,8 @@ TEST_F(ZipPlugin, TimesNamesMethodsAndWideSizes) {
                          }));
     EXPECT_EQ(Test_RunTail(box.exe, file), 1);
     std::string text = Test_ClipboardText();
-    size_t start = text.find(RULE) + sizeof RULE - 1;
-    EXPECT_EQ(text.substr(start, text.rfind(RULE) - start),
+    size_t start = text.find(TEST_RULE) + sizeof TEST_RULE - 1;
+    EXPECT_EQ(text.substr(start, text.rfind(TEST_RULE) - start),
               "\r\n        20         10   50.0% " + LocalText(1000000000) +
                   " Deflate  ABCDEF  a/b/utc.txt"
                   "\r\n         5          5  100.0% " +
@@ -157,10 +140,12 @@ TEST_F(ZipPlugin, DeclinesWhatIsNoZip) {
 // bytes in: the plug-in that knows the file from its start takes it.
 TEST_F(ZipPlugin, AnArchiveWhoseFirstMemberIsAPictureIsListed) {
     ASSERT_TRUE(Test_CopyShipped("qxbmp", box.prog));
-    std::string bmp = "BM" + U32(58) + U32(0) + U32(54) + U32(40) + U32(1) + U32(1) + U16(1) +
-                      U16(24) + std::string(24, '\0') + "\x10\x20\x30\x00";
+    std::string bmp = "BM" + Test_Le32(58) + Test_Le32(0) + Test_Le32(54) + Test_Le32(40) +
+                      Test_Le32(1) + Test_Le32(1) + Test_Le16(1) + Test_Le16(24) +
+                      std::string(24, '\0') + "\x10\x20\x30\x00";
     std::string name(98, 'n');
-    std::string local = "PK\x03\x04" + std::string(22, '\0') + U16(98) + U16(0) + name + bmp;
+    std::string local =
+        "PK\x03\x04" + std::string(22, '\0') + Test_Le16(98) + Test_Le16(0) + name + bmp;
     ASSERT_EQ(local.substr(128, 2), "BM");
     std::string file = box.prog + "\\member.zip";
     Test_WriteFile(file, ZipFile({{name, 0, 0, 0x1234, 58, 58, ""}}, local));

@@ -18,7 +18,12 @@ static int ClipRead_Dib(HANDLE data, const char* outPath) {
     memcpy(&info, block, sizeof info);
     uint64_t headerLength = 0;
     uint64_t imageLength = 0;
-    (void)Quorlex_DibLengths(&info, &headerLength, &imageLength);
+    if (!Clipboard_DibLengths(&info, &headerLength, &imageLength)) {
+        printf("format:  CF_DIB, %lu bytes, whose header describes no picture\n",
+               static_cast<unsigned long>(size));
+        GlobalUnlock(data);
+        return 1;
+    }
     printf("format:  CF_DIB, %lu bytes\n", static_cast<unsigned long>(size));
     printf("width:   %ld\nheight:  %ld%s\nbits:    %u\n", static_cast<long>(info.biWidth),
            static_cast<long>(info.biHeight), info.biHeight < 0 ? " (top-down)" : "",
@@ -34,7 +39,7 @@ static int ClipRead_Dib(HANDLE data, const char* outPath) {
     if (out != nullptr) {
         ok = fclose(out) == 0 && ok;
     }
-    (void)GlobalUnlock(data);
+    GlobalUnlock(data);
     if (!ok) {
         printf("could not write %s\n", outPath);
         return 1;
@@ -51,7 +56,7 @@ static int ClipRead_Text(HANDLE data) {
     printf("format:  CF_TEXT, %lu bytes\n\n", static_cast<unsigned long>(strlen(text)));
     fwrite(text, 1, strlen(text), stdout);
     printf("\n");
-    (void)GlobalUnlock(data);
+    GlobalUnlock(data);
     return 0;
 }
 
@@ -73,6 +78,6 @@ int main(int argc, char** argv) {
     } else {
         printf("the clipboard holds neither CF_DIB nor CF_TEXT\n");
     }
-    (void)CloseClipboard();
+    CloseClipboard();
     return result;
 }

@@ -1,5 +1,5 @@
 // Input reading and block hand-back for the shipped plug-ins.
-#include "plugins/common/spi_file.h"
+#include "format_plugins/common/spi_file.h"
 
 #include <string.h>
 
@@ -42,17 +42,17 @@ int SpiInput_Read(const char* source, SpiWord offsetOrLength, unsigned flag, Spi
                 input->owned = bytes;
                 result = SPI_OK;
             } else {
-                (void)HeapFree(GetProcessHeap(), 0, bytes);
+                HeapFree(GetProcessHeap(), 0, bytes);
             }
         }
     }
-    (void)CloseHandle(file);
+    CloseHandle(file);
     return result;
 }
 
 void SpiInput_Free(SpiInput* input) {
     if (input->owned != nullptr) {
-        (void)HeapFree(GetProcessHeap(), 0, input->owned);
+        HeapFree(GetProcessHeap(), 0, input->owned);
     }
     input->owned = nullptr;
     input->bytes = nullptr;
@@ -69,7 +69,7 @@ HLOCAL Spi_LocalCopy(const void* bytes, SIZE_T length) {
         if (bytes != nullptr) {
             memcpy(p, bytes, length);
         }
-        (void)LocalUnlock(block);
+        LocalUnlock(block);
     }
     return block;
 }
@@ -78,7 +78,7 @@ int Spi_PluginInfo(const char* const info[4], int infoNumber, LPSTR buffer, int 
     if (infoNumber < 0 || infoNumber >= 4 || buffer == nullptr || length <= 0) {
         return 0;
     }
-    (void)lstrcpynA(buffer, info[infoNumber], length);
+    lstrcpynA(buffer, info[infoNumber], length);
     return lstrlenA(buffer);
 }
 

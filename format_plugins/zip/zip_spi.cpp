@@ -2,7 +2,7 @@
 // central directory (ZIP64 included): method name, packed and original size,
 // modification time in seconds since 1970 UTC, directory part and file name
 // split at the last slash, and CRC.
-#include "plugins/common/spi_file.h"
+#include "format_plugins/common/spi_file.h"
 
 #include <string.h>
 #include <time.h>
@@ -60,7 +60,7 @@ static void* Zip_Alloc(uint64_t length) {
 
 static void Zip_Free(void* block) {
     if (block != nullptr) {
-        (void)HeapFree(GetProcessHeap(), 0, block);
+        HeapFree(GetProcessHeap(), 0, block);
     }
 }
 
@@ -271,11 +271,11 @@ static int Zip_List(const ZipSource* source, HLOCAL* entriesOut) {
         if (entries == nullptr) {
             result = SPI_NO_MEMORY;
             if (block != nullptr) {
-                (void)LocalFree(block);
+                LocalFree(block);
             }
         } else {
-            (void)Zip_Walk(bytes, directory.size, entries);
-            (void)LocalUnlock(block);
+            Zip_Walk(bytes, directory.size, entries);
+            LocalUnlock(block);
             // The block goes to the caller, who frees it.
             *entriesOut = block;
             result = SPI_OK;
@@ -325,6 +325,6 @@ SPI_EXPORT int WINAPI GetArchiveInfo(LPCSTR source, SpiWord offset, unsigned fla
         zip.size = static_cast<uint64_t>(size.QuadPart) - zip.base;
         result = Zip_List(&zip, entries);
     }
-    (void)CloseHandle(zip.file);
+    CloseHandle(zip.file);
     return result;
 }

@@ -2,7 +2,7 @@
 // 24 and 32 bits per pixel, bottom-up or top-down, with BI_BITFIELDS masks
 // for 16 and 32 bits). It hands back a 40-byte header with a full colour
 // table or the three masks, and the pixel rows as the file holds them.
-#include "plugins/common/spi_file.h"
+#include "format_plugins/common/spi_file.h"
 
 #include <string.h>
 
@@ -77,10 +77,10 @@ static int Bmp_Decode(const uint8_t* bytes, uint64_t size, HLOCAL* headerOut, HL
     uint8_t* out = header != nullptr ? static_cast<uint8_t*>(LocalLock(header)) : nullptr;
     if (out == nullptr || pixels == nullptr) {
         if (header != nullptr) {
-            (void)LocalFree(header);
+            LocalFree(header);
         }
         if (pixels != nullptr) {
-            (void)LocalFree(pixels);
+            LocalFree(pixels);
         }
         return SPI_NO_MEMORY;
     }
@@ -93,7 +93,7 @@ static int Bmp_Decode(const uint8_t* bytes, uint64_t size, HLOCAL* headerOut, HL
     memcpy(out, &info, sizeof info);
     memcpy(out + BMP_INFO_HEADER, bytes + tableAt, stored * 4);
     memcpy(out + BMP_INFO_HEADER, bytes + BMP_FILE_HEADER + BMP_INFO_HEADER, masks * 4);
-    (void)LocalUnlock(header);
+    LocalUnlock(header);
     // Both blocks go to the caller, who frees them.
     *headerOut = header;
     *pixelsOut = pixels;
@@ -125,6 +125,7 @@ SPI_EXPORT int WINAPI GetPicture(LPCSTR source, SpiWord offset, unsigned flag, H
         SpiInput_Free(&input);
     }
     if (result == SPI_OK && progress != nullptr) {
+        // The picture is decoded: an abort asked for now changes nothing.
         (void)progress(1, 1, data);
     }
     return result;
