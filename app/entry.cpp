@@ -7,6 +7,9 @@
 #include <stdlib.h>
 
 extern "C" void Startup_Entry() {
+    // No system dialog for a drive without a disk, a file that will not
+    // open or a plug-in that crashes: the program shows only its own box.
+    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
     int length = 0;
     const wchar_t* tail = Startup_Unquote(Startup_GetCommandTail(GetCommandLineW()), &length);
     char* path = Startup_AnsiPath(tail, length);

@@ -47,6 +47,24 @@ static void Plugin_CutAtLastBackslash(char* path) {
     *last = '\0';
 }
 
+// Only a full path names a folder: "X:\..." or "\\server\share...". An
+// empty or relative text would name the current folder, which for a file
+// sent to the program is the folder the file is in.
+static int Plugin_IsFolder(const char* dir) {
+    char drive = dir[0] | 0x20;
+    if (drive >= 'a' && drive <= 'z' && dir[1] == ':' && dir[2] == '\\') {
+        return 1;
+    }
+    if (dir[0] != '\\' || dir[1] != '\\' || dir[2] == '\0' || dir[2] == '\\') {
+        return 0;
+    }
+    const char* p = dir + 2;
+    while (*p != '\0' && *p != '\\') {
+        p = CharNextA(p);
+    }
+    return *p == '\\' && p[1] != '\0' && p[1] != '\\';
+}
+
 int Plugin_Init() {
     HKEY key;
     if (RegOpenKeyExA(HKEY_CURRENT_USER, REGISTRY_KEY, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) {
@@ -62,8 +80,13 @@ int Plugin_Init() {
 
     g_plugins.count = 0;
     DWORD length = GetModuleFileNameA(nullptr, g_plugins.programDir, PLUGIN_DIR_LIMIT);
-    g_plugins.programDir[length < PLUGIN_DIR_LIMIT ? length : PLUGIN_DIR_LIMIT - 1] = '\0';
-    Plugin_CutAtLastBackslash(g_plugins.programDir);
+    if (length == 0 || length >= PLUGIN_DIR_LIMIT) {
+        // A path cut to fit would name an ancestor folder: it names none.
+        g_plugins.programDir[0] = '\0';
+    } else {
+        g_plugins.programDir[length] = '\0';
+        Plugin_CutAtLastBackslash(g_plugins.programDir);
+    }
 
     if (!read) {
         return 0;
@@ -87,6 +110,9 @@ int Plugin_CountFiles(const char* pattern) {
 }
 
 static int Plugin_CountIn(const char* dir) {
+    if (!Plugin_IsFolder(dir)) {
+        return 0;
+    }
     int count = 0;
     for (const char* name : PLUGIN_PATTERNS) {
         char pattern[PLUGIN_PATH_SIZE];
@@ -100,7 +126,8 @@ static int Plugin_CountIn(const char* dir) {
 // Loads one plug-in file and keeps it when it declares a known interface
 // version and the table has room.
 static void Plugin_LoadOne(const char* fullPath) {
-    HMODULE module = LoadLibraryA(fullPath);
+    // The plug-in's own DLLs come from its folder and the system's.
+    HMODULE module = LoadLibraryExA(fullPath, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
     if (module == nullptr) {
         return;
     }
@@ -143,7 +170,7 @@ static void Plugin_LoadMatches(const char* dirText, const char* name) {
 
 static void Plugin_LoadFrom(const char* dir) {
     char dirText[PLUGIN_PATH_SIZE];
-    if (!Plugin_Join(dirText, dir, "\\", "")) {
+    if (!Plugin_IsFolder(dir) || !Plugin_Join(dirText, dir, "\\", "")) {
         return;
     }
     for (const char* name : PLUGIN_PATTERNS) {
@@ -172,6 +199,9 @@ int Plugin_Load(int selector) {
     if (total == 0 || !Plugin_AllocTable(total)) {
         return 0;
     }
+    // No plug-in's DLLs come from the current folder. Should the call fail,
+    // each plug-in still loads from its own full path.
+    (void)SetDllDirectoryA("");
     // The Windows directory is counted but never loaded from.
     if (selector & PLUGIN_DIR_PROGRAM) {
         Plugin_LoadFrom(g_plugins.programDir);

@@ -3,60 +3,76 @@
 
 #include <string.h>
 
-int SpiInput_Read(const char* source, SpiWord offsetOrLength, unsigned flag, SpiInput* input) {
-    input->bytes = nullptr;
+// One ReadFile at most this long: network shares refuse much longer reads.
+constexpr DWORD SPI_READ_PIECE = 16u << 20;
+
+int SpiSource_Open(const char* source, SpiWord offsetOrLength, unsigned flag, SpiSource* input) {
+    input->file = INVALID_HANDLE_VALUE;
+    input->memory = nullptr;
+    input->base = 0;
     input->size = 0;
-    input->owned = nullptr;
     if ((flag & 7) == 1) {
-        input->bytes = reinterpret_cast<const uint8_t*>(source);
+        if (offsetOrLength < 0) {
+            return SPI_READ_ERROR;
+        }
+        input->memory = reinterpret_cast<const uint8_t*>(source);
         input->size = static_cast<uint64_t>(offsetOrLength);
         return SPI_OK;
     }
     if ((flag & 7) != 0) {
         return SPI_NOT_IMPLEMENTED;
     }
+    if (offsetOrLength < 0) {
+        return SPI_READ_ERROR;
+    }
     HANDLE file = CreateFileA(source, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         return SPI_READ_ERROR;
     }
-    int result = SPI_READ_ERROR;
     LARGE_INTEGER size;
-    LARGE_INTEGER start;
-    start.QuadPart = offsetOrLength;
-    if (GetFileSizeEx(file, &size) && offsetOrLength >= 0 && start.QuadPart <= size.QuadPart &&
-        SetFilePointerEx(file, start, nullptr, FILE_BEGIN)) {
-        uint64_t wanted = static_cast<uint64_t>(size.QuadPart - start.QuadPart);
-        if (wanted >= MAXDWORD || wanted >= SIZE_MAX) {
-            result = SPI_NO_MEMORY;
-        } else {
-            auto* bytes = static_cast<uint8_t*>(
-                HeapAlloc(GetProcessHeap(), 0, static_cast<SIZE_T>(wanted) + 1));
-            DWORD read = 0;
-            if (bytes == nullptr) {
-                result = SPI_NO_MEMORY;
-            } else if (ReadFile(file, bytes, static_cast<DWORD>(wanted), &read, nullptr) &&
-                       read == wanted) {
-                input->bytes = bytes;
-                input->size = wanted;
-                input->owned = bytes;
-                result = SPI_OK;
-            } else {
-                HeapFree(GetProcessHeap(), 0, bytes);
-            }
-        }
+    uint64_t base = static_cast<uint64_t>(offsetOrLength);
+    if (!GetFileSizeEx(file, &size) || static_cast<uint64_t>(size.QuadPart) < base) {
+        CloseHandle(file);
+        return SPI_READ_ERROR;
     }
-    CloseHandle(file);
-    return result;
+    input->file = file;
+    input->base = base;
+    input->size = static_cast<uint64_t>(size.QuadPart) - base;
+    return SPI_OK;
 }
 
-void SpiInput_Free(SpiInput* input) {
-    if (input->owned != nullptr) {
-        HeapFree(GetProcessHeap(), 0, input->owned);
+int SpiSource_Read(const SpiSource* input, uint64_t at, void* out, uint64_t length) {
+    if (at > input->size || length > input->size - at) {
+        return 0;
     }
-    input->owned = nullptr;
-    input->bytes = nullptr;
-    input->size = 0;
+    if (input->memory != nullptr) {
+        memcpy(out, input->memory + at, static_cast<size_t>(length));
+        return 1;
+    }
+    LARGE_INTEGER position;
+    position.QuadPart = static_cast<LONGLONG>(input->base + at);
+    if (!SetFilePointerEx(input->file, position, nullptr, FILE_BEGIN)) {
+        return 0;
+    }
+    auto* bytes = static_cast<uint8_t*>(out);
+    while (length > 0) {
+        DWORD piece = length < SPI_READ_PIECE ? static_cast<DWORD>(length) : SPI_READ_PIECE;
+        DWORD read = 0;
+        if (!ReadFile(input->file, bytes, piece, &read, nullptr) || read != piece) {
+            return 0;
+        }
+        bytes += piece;
+        length -= piece;
+    }
+    return 1;
+}
+
+void SpiSource_Close(SpiSource* input) {
+    if (input->file != INVALID_HANDLE_VALUE) {
+        CloseHandle(input->file);
+    }
+    input->file = INVALID_HANDLE_VALUE;
 }
 
 HLOCAL Spi_LocalCopy(const void* bytes, SIZE_T length) {
@@ -64,13 +80,20 @@ HLOCAL Spi_LocalCopy(const void* bytes, SIZE_T length) {
     if (block == nullptr) {
         return nullptr;
     }
-    void* p = LocalLock(block);
-    if (p != nullptr) {
-        if (bytes != nullptr) {
-            memcpy(p, bytes, length);
-        }
-        LocalUnlock(block);
+    // An empty block has no bytes to copy, and no address to lock.
+    if (length == 0) {
+        return block;
     }
+    void* p = LocalLock(block);
+    if (p == nullptr) {
+        LocalFree(block);
+        return nullptr;
+    }
+    if (bytes != nullptr) {
+        memcpy(p, bytes, length);
+    }
+    LocalUnlock(block);
+    // The block goes to the caller, who frees it.
     return block;
 }
 

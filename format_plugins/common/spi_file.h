@@ -1,5 +1,5 @@
-// What the shipped plug-ins share: reading their input whole, and handing
-// bytes back as the local blocks the interface asks for.
+// What the shipped plug-ins share: their input, read in bounded pieces from
+// a file or a block in memory, and the local blocks the interface asks for.
 #pragma once
 
 #include "plugin/spi.h"
@@ -17,21 +17,26 @@ enum {
     SPI_NOT_IMPLEMENTED = -1,
 };
 
-// The input of GetPicture or GetArchiveInfo: a file read from `offset` to
-// its end, or, with flag bits 0-2 equal to 1, `length` bytes in memory at
-// `source`. Freed with SpiInput_Free.
-struct SpiInput {
-    const uint8_t* bytes;
+// The input of GetPicture or GetArchiveInfo: an open file from `base` to its
+// end, or, with flag bits 0-2 equal to 1, `size` bytes in memory.
+struct SpiSource {
+    HANDLE file;
+    const uint8_t* memory;
+    uint64_t base;
     uint64_t size;
-    uint8_t* owned; // heap block when read from a file
 };
 
-// SPI_OK, or the error code to return.
-int SpiInput_Read(const char* source, SpiWord offsetOrLength, unsigned flag, SpiInput* input);
-void SpiInput_Free(SpiInput* input);
+// SPI_OK, or the error code to return. A file is read from `offsetOrLength`;
+// in memory, `offsetOrLength` is the length of the block at `source`.
+int SpiSource_Open(const char* source, SpiWord offsetOrLength, unsigned flag, SpiSource* input);
+// Reads `length` bytes from `at` (counted from the input's start), a file in
+// pieces that any file system takes; 0 when they are not all there.
+int SpiSource_Read(const SpiSource* input, uint64_t at, void* out, uint64_t length);
+// Closes the file; safe to call twice.
+void SpiSource_Close(SpiSource* input);
 
 // A new movable local block holding a copy of `length` bytes (zeros where
-// `bytes` is null); null when it cannot be allocated.
+// `bytes` is null); null when it cannot be allocated or locked.
 HLOCAL Spi_LocalCopy(const void* bytes, SIZE_T length);
 
 // Answers GetPluginInfo from the plug-in's four texts: interface version,

@@ -16,16 +16,13 @@ constexpr uint32_t ZIP_END_SIZE = 22;
 constexpr uint32_t ZIP_CENTRAL_SIZE = 46;
 constexpr uint32_t ZIP_COMMENT_MAX = 0xFFFF;
 constexpr uint64_t ZIP_DIRECTORY_MAX = 256u << 20;
-constexpr int64_t FILETIME_1970 = 116444736000000000;
+constexpr uint64_t FILETIME_1970 = 116444736000000000;
+constexpr uint64_t FILETIME_SECOND = 10000000;
 constexpr uint16_t ZIP_UTF8_NAME = 0x800;
-
-// Where the archive's bytes come from: an open file or a block in memory.
-struct ZipSource {
-    HANDLE file;
-    const uint8_t* memory;
-    uint64_t base; // offset of the archive in the file
-    uint64_t size; // bytes from base to the end
-};
+constexpr uint32_t ZIP_SIGNATURE = 0x05054B50;
+constexpr uint32_t ZIP_FIELD = 200;
+// UTF-8 bytes of a name that are converted: more than can fill a field.
+constexpr uint32_t ZIP_NAME_BYTES = 4 * ZIP_FIELD;
 
 static uint16_t Zip_U16(const uint8_t* p) {
     return static_cast<uint16_t>(p[0] | p[1] << 8);
@@ -37,21 +34,6 @@ static uint32_t Zip_U32(const uint8_t* p) {
 
 static uint64_t Zip_U64(const uint8_t* p) {
     return Zip_U32(p) | static_cast<uint64_t>(Zip_U32(p + 4)) << 32;
-}
-
-static int Zip_Read(const ZipSource* source, uint64_t at, void* out, uint32_t length) {
-    if (at > source->size || length > source->size - at) {
-        return 0;
-    }
-    if (source->memory != nullptr) {
-        memcpy(out, source->memory + at, length);
-        return 1;
-    }
-    LARGE_INTEGER position;
-    position.QuadPart = static_cast<LONGLONG>(source->base + at);
-    DWORD read = 0;
-    return SetFilePointerEx(source->file, position, nullptr, FILE_BEGIN) &&
-           ReadFile(source->file, out, length, &read, nullptr) && read == length;
 }
 
 static void* Zip_Alloc(uint64_t length) {
@@ -69,9 +51,15 @@ struct ZipDirectory {
     uint64_t size;
 };
 
+// An end record whose comment reaches exactly the end of the file: a record
+// inside a comment does not.
+static int Zip_IsEnd(const uint8_t* bytes, uint64_t at, uint64_t tail) {
+    return Zip_U32(bytes + at) == ZIP_END && at + ZIP_END_SIZE + Zip_U16(bytes + at + 20) == tail;
+}
+
 // Finds the central directory through the end record (and the ZIP64 end
 // record when the end record's fields overflow).
-static int Zip_FindDirectory(const ZipSource* source, ZipDirectory* directory) {
+static int Zip_FindDirectory(const SpiSource* source, ZipDirectory* directory) {
     uint64_t tail = source->size < ZIP_END_SIZE + ZIP_COMMENT_MAX ? source->size
                                                                   : ZIP_END_SIZE + ZIP_COMMENT_MAX;
     if (tail < ZIP_END_SIZE) {
@@ -83,9 +71,9 @@ static int Zip_FindDirectory(const ZipSource* source, ZipDirectory* directory) {
     }
     uint64_t tailAt = source->size - tail;
     int found = 0;
-    if (Zip_Read(source, tailAt, bytes, static_cast<uint32_t>(tail))) {
+    if (SpiSource_Read(source, tailAt, bytes, static_cast<uint32_t>(tail))) {
         for (uint64_t i = tail - ZIP_END_SIZE + 1; i-- > 0;) {
-            if (Zip_U32(bytes + i) == ZIP_END) {
+            if (Zip_IsEnd(bytes, i, tail)) {
                 directory->size = Zip_U32(bytes + i + 12);
                 directory->offset = Zip_U32(bytes + i + 16);
                 found = 1;
@@ -93,9 +81,9 @@ static int Zip_FindDirectory(const ZipSource* source, ZipDirectory* directory) {
                 uint8_t end64[56];
                 uint64_t endAt = tailAt + i;
                 if ((directory->offset == 0xFFFFFFFF || directory->size == 0xFFFFFFFF) &&
-                    endAt >= 20 && Zip_Read(source, endAt - 20, locator, 20) &&
+                    endAt >= 20 && SpiSource_Read(source, endAt - 20, locator, 20) &&
                     Zip_U32(locator) == ZIP64_LOCATOR &&
-                    Zip_Read(source, Zip_U64(locator + 8), end64, 56) &&
+                    SpiSource_Read(source, Zip_U64(locator + 8), end64, 56) &&
                     Zip_U32(end64) == ZIP64_END) {
                     directory->size = Zip_U64(end64 + 40);
                     directory->offset = Zip_U64(end64 + 48);
@@ -105,7 +93,9 @@ static int Zip_FindDirectory(const ZipSource* source, ZipDirectory* directory) {
         }
     }
     Zip_Free(bytes);
-    return found && directory->size <= ZIP_DIRECTORY_MAX;
+    // The directory lies inside the file: nothing is allocated for more.
+    return found && directory->size <= ZIP_DIRECTORY_MAX && directory->offset <= source->size &&
+           directory->size <= source->size - directory->offset;
 }
 
 static void Zip_Method(char out[8], uint16_t method) {
@@ -141,8 +131,12 @@ static SpiTime Zip_Time(uint16_t dosTime, uint16_t dosDate, const uint8_t* extra
             return static_cast<int32_t>(Zip_U32(data + 1));
         }
         if (tag == 0x000A && size >= 32 && Zip_U16(data + 4) == 1 && Zip_U16(data + 6) >= 24) {
-            int64_t ticks = static_cast<int64_t>(Zip_U64(data + 8));
-            return static_cast<SpiTime>((ticks - FILETIME_1970) / 10000000);
+            // Unsigned, so that no time near either end of the range overflows.
+            uint64_t ticks = Zip_U64(data + 8);
+            int64_t seconds = ticks >= FILETIME_1970
+                                  ? static_cast<int64_t>((ticks - FILETIME_1970) / FILETIME_SECOND)
+                                  : -static_cast<int64_t>((FILETIME_1970 - ticks) / FILETIME_SECOND);
+            return static_cast<SpiTime>(seconds);
         }
         at += 4 + size;
     }
@@ -181,54 +175,108 @@ static void Zip_Wide(const uint8_t* extra, uint32_t extraLength, uint64_t* origi
     }
 }
 
+// Bytes of the character at text[at] in the ANSI code page, never past
+// `length`.
+static uint32_t Zip_CharLength(const uint8_t* text, uint32_t at, uint32_t length) {
+    uint32_t n = 1;
+    if (GetACP() == CP_UTF8) {
+        while (at + n < length && (text[at + n] & 0xC0) == 0x80) {
+            ++n;
+        }
+    } else if (IsDBCSLeadByte(text[at]) && at + 1 < length) {
+        n = 2;
+    }
+    return n;
+}
+
+// Copies whole characters of an ANSI text into a 200-byte field, as many as
+// fit with the terminator.
+static void Zip_CopyWhole(char* field, const uint8_t* text, uint32_t length) {
+    uint32_t n = 0;
+    while (n < length) {
+        uint32_t step = Zip_CharLength(text, n, length);
+        if (n + step > ZIP_FIELD - 1) {
+            break;
+        }
+        n += step;
+    }
+    memcpy(field, text, n);
+    field[n] = '\0';
+}
+
 // Copies a name into a NUL-terminated 200-byte field, in the ANSI code page.
+// A UTF-8 name is converted (only as much of it as can fill the field); a
+// name that is not, or does not convert, is taken as it is.
 static void Zip_Name(char* field, const uint8_t* name, uint32_t length, int utf8) {
-    char* out = field;
-    int room = 199;
     if (utf8) {
-        wchar_t wide[400];
+        uint32_t take = length;
+        if (take > ZIP_NAME_BYTES) {
+            take = ZIP_NAME_BYTES;
+            while (take > 0 && (name[take] & 0xC0) == 0x80) {
+                --take;
+            }
+        }
+        wchar_t wide[ZIP_NAME_BYTES];
         int wideLength = MultiByteToWideChar(CP_UTF8, 0, reinterpret_cast<const char*>(name),
-                                             static_cast<int>(length), wide, 400);
-        int n = wideLength > 0
-                    ? WideCharToMultiByte(CP_ACP, 0, wide, wideLength, out, room, nullptr, nullptr)
-                    : 0;
+                                             static_cast<int>(take), wide, ZIP_NAME_BYTES);
+        uint8_t ansi[2 * ZIP_NAME_BYTES];
+        int n = wideLength > 0 ? WideCharToMultiByte(CP_ACP, 0, wide, wideLength,
+                                                     reinterpret_cast<char*>(ansi), sizeof ansi,
+                                                     nullptr, nullptr)
+                               : 0;
         if (n > 0) {
-            out[n] = '\0';
+            Zip_CopyWhole(field, ansi, static_cast<uint32_t>(n));
             return;
         }
     }
-    uint32_t n = length < static_cast<uint32_t>(room) ? length : static_cast<uint32_t>(room);
-    memcpy(out, name, n);
-    out[n] = '\0';
+    Zip_CopyWhole(field, name, length);
 }
 
+// Splits a name into its directory part and its file name after the last
+// slash or backslash, stepping by characters: in a double-byte code page a
+// backslash byte may be the second half of a character.
 static void Zip_Split(ArchiveEntryInfo* entry, const uint8_t* name, uint32_t length, int utf8) {
     uint32_t cut = 0;
-    for (uint32_t i = 0; i < length; ++i) {
+    for (uint32_t i = 0; i < length; i += utf8 ? 1 : Zip_CharLength(name, i, length)) {
         if (name[i] == '/' || name[i] == '\\') {
             cut = i + 1;
         }
     }
     Zip_Name(entry->path, name, cut, utf8);
-    for (char* p = entry->path; *p != '\0'; ++p) {
+    for (char* p = entry->path; *p != '\0'; p = CharNextA(p)) {
         *p = *p == '/' ? '\\' : *p;
     }
     Zip_Name(entry->filename, name + cut, length - cut, utf8);
 }
 
-// Walks the central directory; with `entries` null it only counts.
-static uint32_t Zip_Walk(const uint8_t* directory, uint64_t size, ArchiveEntryInfo* entries) {
+// A size in the record's width: on x86 a size past 4 GiB shows as the
+// largest the field holds, never as its low 32 bits.
+static SpiSize Zip_Size(uint64_t size) {
+    const SpiSize largest = ~SpiSize{0};
+    return size > largest ? largest : static_cast<SpiSize>(size);
+}
+
+// Walks the central directory; with `entries` null it only counts. 0 when
+// the directory is damaged: a record that is not a directory header, or one
+// that runs past the directory's end.
+static int Zip_Walk(const uint8_t* directory, uint64_t size, ArchiveEntryInfo* entries,
+                    uint32_t* countOut) {
     uint32_t count = 0;
-    for (uint64_t at = 0; at + ZIP_CENTRAL_SIZE <= size;) {
+    uint64_t at = 0;
+    while (at < size) {
         const uint8_t* h = directory + at;
-        if (Zip_U32(h) != ZIP_CENTRAL) {
+        // A digital signature record may close the directory.
+        if (size - at >= 4 && Zip_U32(h) == ZIP_SIGNATURE) {
             break;
+        }
+        if (size - at < ZIP_CENTRAL_SIZE || Zip_U32(h) != ZIP_CENTRAL) {
+            return 0;
         }
         uint32_t nameLength = Zip_U16(h + 28);
         uint32_t extraLength = Zip_U16(h + 30);
         uint64_t next = at + ZIP_CENTRAL_SIZE + nameLength + extraLength + Zip_U16(h + 32);
         if (next > size) {
-            break;
+            return 0;
         }
         if (entries != nullptr) {
             ArchiveEntryInfo* e = &entries[count];
@@ -239,9 +287,9 @@ static uint32_t Zip_Walk(const uint8_t* directory, uint64_t size, ArchiveEntryIn
             uint64_t position = Zip_U32(h + 42);
             Zip_Wide(extra, extraLength, &original, &packed, &position);
             Zip_Method(e->method, Zip_U16(h + 10));
-            e->position = static_cast<SpiSize>(position);
-            e->compsize = static_cast<SpiSize>(packed);
-            e->filesize = static_cast<SpiSize>(original);
+            e->position = Zip_Size(position);
+            e->compsize = Zip_Size(packed);
+            e->filesize = Zip_Size(original);
             e->timestamp = Zip_Time(Zip_U16(h + 12), Zip_U16(h + 14), extra, extraLength);
             Zip_Split(e, name, nameLength, (Zip_U16(h + 8) & ZIP_UTF8_NAME) != 0);
             e->crc = Zip_U32(h + 16);
@@ -249,10 +297,11 @@ static uint32_t Zip_Walk(const uint8_t* directory, uint64_t size, ArchiveEntryIn
         ++count;
         at = next;
     }
-    return count;
+    *countOut = count;
+    return 1;
 }
 
-static int Zip_List(const ZipSource* source, HLOCAL* entriesOut) {
+static int Zip_List(const SpiSource* source, HLOCAL* entriesOut) {
     ZipDirectory directory;
     if (!Zip_FindDirectory(source, &directory)) {
         return SPI_UNKNOWN_FORMAT;
@@ -262,8 +311,10 @@ static int Zip_List(const ZipSource* source, HLOCAL* entriesOut) {
         return SPI_NO_MEMORY;
     }
     int result = SPI_BROKEN_DATA;
-    if (Zip_Read(source, directory.offset, bytes, static_cast<uint32_t>(directory.size))) {
-        uint32_t count = Zip_Walk(bytes, directory.size, nullptr);
+    uint32_t count = 0;
+    // A damaged directory lists nothing rather than a part that looks whole.
+    if (SpiSource_Read(source, directory.offset, bytes, directory.size) &&
+        Zip_Walk(bytes, directory.size, nullptr, &count)) {
         // One more record, left zero, closes the array.
         HLOCAL block = Spi_LocalCopy(nullptr, (count + 1ull) * sizeof(ArchiveEntryInfo));
         auto* entries =
@@ -274,7 +325,7 @@ static int Zip_List(const ZipSource* source, HLOCAL* entriesOut) {
                 LocalFree(block);
             }
         } else {
-            Zip_Walk(bytes, directory.size, entries);
+            Zip_Walk(bytes, directory.size, entries, &count);
             LocalUnlock(block);
             // The block goes to the caller, who frees it.
             *entriesOut = block;
@@ -303,28 +354,11 @@ SPI_EXPORT int WINAPI IsSupported(LPCSTR, void* head) {
 
 SPI_EXPORT int WINAPI GetArchiveInfo(LPCSTR source, SpiWord offset, unsigned flag,
                                      HLOCAL* entries) {
-    ZipSource zip = {INVALID_HANDLE_VALUE, nullptr, 0, 0};
-    if ((flag & 7) == 1) {
-        zip.memory = reinterpret_cast<const uint8_t*>(source);
-        zip.size = static_cast<uint64_t>(offset);
-        return Zip_List(&zip, entries);
+    SpiSource input;
+    int result = SpiSource_Open(source, offset, flag, &input);
+    if (result == SPI_OK) {
+        result = Zip_List(&input, entries);
+        SpiSource_Close(&input);
     }
-    if ((flag & 7) != 0 || offset < 0) {
-        return SPI_NOT_IMPLEMENTED;
-    }
-    zip.file = CreateFileA(source, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (zip.file == INVALID_HANDLE_VALUE) {
-        return SPI_READ_ERROR;
-    }
-    LARGE_INTEGER size;
-    int result = SPI_READ_ERROR;
-    if (GetFileSizeEx(zip.file, &size) &&
-        static_cast<uint64_t>(size.QuadPart) >= static_cast<uint64_t>(offset)) {
-        zip.base = static_cast<uint64_t>(offset);
-        zip.size = static_cast<uint64_t>(size.QuadPart) - zip.base;
-        result = Zip_List(&zip, entries);
-    }
-    CloseHandle(zip.file);
     return result;
 }

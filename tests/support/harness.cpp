@@ -2,6 +2,12 @@
 // and the clipboard, written with the Win32 calls the tests run under.
 #include "tests/support/harness.h"
 
+#include <stdio.h>
+
+// Through a pipe, stdout is fully buffered: a test program that dies would
+// take its findings with it. Unbuffered, every line reaches the log first.
+static const int g_unbufferedOutput = setvbuf(stdout, nullptr, _IONBF, 0);
+
 const char TEST_SENTINEL[] = "clipboard sentinel";
 static const char KEY[] = "Software\\Morvenko\\Susie\\Plug-in";
 
