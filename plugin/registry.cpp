@@ -126,8 +126,15 @@ static int Plugin_CountIn(const char* dir) {
 // Loads one plug-in file and keeps it when it declares a known interface
 // version and the table has room.
 static void Plugin_LoadOne(const char* fullPath) {
-    // The plug-in's own DLLs come from its folder and the system's.
-    HMODULE module = LoadLibraryExA(fullPath, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    // The plug-in's own DLLs come from its folder, the program's and the
+    // system's, never from the current folder. A system that predates these
+    // flags refuses them as a parameter: there the search starts in the
+    // plug-in's folder, with the current folder taken out by Plugin_Load.
+    HMODULE module = LoadLibraryExA(
+        fullPath, nullptr, LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_DEFAULT_DIRS);
+    if (module == nullptr && GetLastError() == ERROR_INVALID_PARAMETER) {
+        module = LoadLibraryExA(fullPath, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    }
     if (module == nullptr) {
         return;
     }
@@ -199,7 +206,7 @@ int Plugin_Load(int selector) {
     if (total == 0 || !Plugin_AllocTable(total)) {
         return 0;
     }
-    // No plug-in's DLLs come from the current folder. Should the call fail,
+    // Nor do the DLLs that plug-ins load as they run. Should the call fail,
     // each plug-in still loads from its own full path.
     (void)SetDllDirectoryA("");
     // The Windows directory is counted but never loaded from.

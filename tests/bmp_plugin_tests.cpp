@@ -114,16 +114,22 @@ TEST_F(BmpPlugin, DeclinesWhatItCannotDecode) {
     notBmp[1] = 'X';
     std::string coreHeader =
         "BM" + Test_Le32(40) + Test_Le32(0) + Test_Le32(26) + Test_Le32(12) + Test_Pattern(20, 1);
+    // Pixels said to start at 0, or inside the colour table: the headers
+    // would be decoded as pixels.
+    std::string atZero = BmpFile(good);
+    atZero.replace(10, 4, Test_Le32(0));
+    Bitmap paletted = {4, 1, 8, BI_RGB, 0, "", Test_Pattern(1024, 2), Test_Pattern(4, 3), 0};
+    std::string inTable = BmpFile(paletted);
+    inTable.replace(10, 4, Test_Le32(14 + 40 + 512));
     struct Case {
         const char* name;
         std::string content;
         long exitCode;
     };
     const Case cases[] = {
-        {"pixels cut short", truncated, 0},
-        {"run-length compressed", rle, 0},
-        {"not a bitmap", notBmp, 0},
-        {"12-byte header", coreHeader, 0},
+        {"pixels cut short", truncated, 0}, {"run-length compressed", rle, 0},
+        {"not a bitmap", notBmp, 0},        {"12-byte header", coreHeader, 0},
+        {"pixel offset 0", atZero, 0},      {"pixel offset inside the colour table", inTable, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

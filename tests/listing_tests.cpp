@@ -313,4 +313,14 @@ TEST_F(Listing, AQuotedPathIsListedWithoutItsQuotes) {
               "Listing of archive : " + Test_Slashed(spaced) + "\r\n");
 }
 
+// A name cannot end its line and forge the next: control characters show
+// as '?'.
+TEST_F(Listing, ControlCharactersInNamesCannotForgeLines) {
+    std::string lines = Lines(ArchiveFile({
+        Entry("m", 1, 1, T2003, "d\r\n\t\\", "a\r\n       999        999  100.0% fake", 0),
+    }));
+    EXPECT_EQ(lines, "\r\n         1          1  100.0% 2003-01-20 09:00:00    m     0000  "
+                     "d??\?/a??       999        999  100.0% fake");
+}
+
 } // namespace

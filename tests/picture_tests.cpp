@@ -175,12 +175,42 @@ TEST_F(Picture, NamesTheAnsiCodePageCannotSpellAreOpened) {
         ASSERT_TRUE(lossy) << "code page " << GetACP() << " spells the name";
         std::wstring exe(box.exe.begin(), box.exe.end());
         std::wstring tail = c.quoted ? L"\"" + path + L"\"" : path;
-        EXPECT_EQ(Test_RunWide(box.exe, L"\"" + exe + L"\" " + tail), 1);
+        EXPECT_EQ(Test_RunWide(exe, L"\"" + exe + L"\" " + tail), 1);
         std::vector<uint8_t> block;
         EXPECT_TRUE(Test_ReadClipboard(CF_DIB, &block));
         EXPECT_EQ(Test_Bytes(block), header + Test_Pattern(24, 1));
         Test_RemoveSandbox(box);
     }
+}
+
+// What a plug-in finds in the program's process: no system error dialogs
+// (a crash or an empty drive shows nothing) and no DLL folder of its own.
+TEST_F(Picture, PluginsRunWithoutSystemDialogs) {
+    box = Test_MakeSandbox({"probe.spi"});
+    EXPECT_EQ(RunOn("data"), 0);
+    std::string log = Test_ReadLog();
+    EXPECT_EQ(log.substr(log.find('\n') + 1),
+              "probe.spi ErrorModeAndDllDirectory 8003 []\nprobe.spi GetPicture 0\n");
+}
+
+// A program path that does not fit the 259 bytes it is read into names no
+// folder: cut to fit and then at its last backslash, it could name another
+// folder and load what lies there. (Wine starts no program whose path is
+// longer, so the path here is exactly 259 bytes.)
+TEST_F(Picture, AProgramPathThatDoesNotFitNamesNoFolder) {
+    box = Test_MakeSandbox({});
+    std::string folder = box.prog + "\\" + std::string(259 - box.prog.size() - 13, 'a');
+    std::string exe = folder + "\\quorlex.exe";
+    ASSERT_EQ(exe.size(), 259u);
+    ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr) ||
+                GetLastError() == ERROR_ALREADY_EXISTS);
+    ASSERT_TRUE(CopyFileA(box.exe.c_str(), exe.c_str(), FALSE));
+    ASSERT_TRUE(Test_CopyFixture("all.spi", folder + "\\all.spi"));
+    file = box.reg + "\\file.dat";
+    Test_WriteFile(file, "data");
+    EXPECT_EQ(Test_RunTail(exe, file), 0);
+    EXPECT_EQ(Test_ReadLog(true), "");
+    Test_RemoveDir(folder);
 }
 
 TEST_F(Picture, PluginsThatDoNotDecodeLeaveTheClipboardAlone) {

@@ -301,4 +301,79 @@ TEST_F(Registry, TextsTooLongForTheirBufferAreSkippedNotCut) {
     EXPECT_EQ(ModuleName(g_plugins.table[0]), "a.spi");
 }
 
+// Runs the registry with the current folder set to a scratch folder.
+struct CurrentFolder {
+    char saved[MAX_PATH] = {};
+    explicit CurrentFolder(const std::string& dir) {
+        GetCurrentDirectoryA(MAX_PATH, saved);
+        SetCurrentDirectoryA(dir.c_str());
+    }
+    ~CurrentFolder() {
+        SetCurrentDirectoryA(saved);
+    }
+};
+
+// For a file sent to the program, the current folder is the file's: a
+// registered value that is not a full path must not load what lies there.
+TEST_F(Registry, OnlyFullPathsNameAFolder) {
+    std::string cwd = Test_FreshDir("cwd");
+    CreateDirectoryA((cwd + "\\plugs").c_str(), nullptr);
+    ASSERT_TRUE(Test_CopyFixture("all.spi", cwd + "\\plugs\\a.spi"));
+    ASSERT_TRUE(Test_CopyFixture("all.spi", cwd + "\\a.spi"));
+    ASSERT_TRUE(Test_CopyFixture("all.spi", reg + "\\a.spi"));
+    struct Case {
+        std::string value;
+        int loaded;
+    };
+    const Case cases[] = {
+        {"plugs", 0}, {".\\plugs", 0}, {"plugs\\", 0}, {".", 0},
+        {"\\\\", 0},  {"\\\\x", 0},    {reg, 1},       {reg + "\\", 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.value);
+        Registry_Reset();
+        Test_SetPluginPath(c.value);
+        CurrentFolder current(cwd);
+        ASSERT_EQ(Plugin_Init(), 1);
+        Plugin_Load(PLUGIN_DIR_REGISTRY);
+        EXPECT_EQ(g_plugins.count, c.loaded);
+        EXPECT_EQ(Test_ReadLog(true).find("attach") != std::string::npos, c.loaded == 1);
+    }
+    Registry_Reset();
+    Test_RemoveDir(cwd + "\\plugs");
+    Test_RemoveDir(cwd);
+}
+
+// A plug-in's own DLLs come from its folder, never from the current one.
+TEST_F(Registry, PluginDllsComeFromThePluginsFolder) {
+    std::string cwd = Test_FreshDir("cwd");
+    struct Case {
+        const char* name;
+        bool besidePlugin;
+        int loaded;
+    };
+    const Case cases[] = {{"qxdep.dll in the current folder", false, 0},
+                          {"qxdep.dll beside the plug-in", true, 1}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Registry_Reset();
+        // A folder of its own for each case: Wine may hold on to a plug-in
+        // file that failed to load.
+        std::string dir = reg + (c.besidePlugin ? "\\beside" : "\\apart");
+        CreateDirectoryA(dir.c_str(), nullptr);
+        Test_SetPluginPath(dir);
+        ASSERT_TRUE(Test_CopyFixture("needdep.spi", dir + "\\needdep.spi"));
+        std::string dep = (c.besidePlugin ? dir : cwd) + "\\qxdep.dll";
+        ASSERT_TRUE(Test_CopyFixture("qxdep.dll", dep));
+        CurrentFolder current(cwd);
+        ASSERT_EQ(Plugin_Init(), 1);
+        Plugin_Load(PLUGIN_DIR_REGISTRY);
+        EXPECT_EQ(g_plugins.count, c.loaded);
+        Registry_Reset();
+        DeleteFileA(dep.c_str());
+        Test_RemoveDir(dir);
+    }
+    Test_RemoveDir(cwd);
+}
+
 } // namespace

@@ -82,8 +82,8 @@ static int Bmp_Layout(const uint8_t* head, const BITMAPINFOHEADER* info, uint64_
     uint64_t tableEnd = layout->tableAt + layout->stored * 4;
     uint64_t headersEnd = tableEnd > masksEnd ? tableEnd : masksEnd;
     layout->pixelsAt = Bmp_U32(head + 10);
-    if (headersEnd > fileSize || layout->pixelsAt < headersEnd ||
-        layout->pixelsAt > fileSize || layout->image > fileSize - layout->pixelsAt) {
+    if (headersEnd > fileSize || layout->pixelsAt < headersEnd || layout->pixelsAt > fileSize ||
+        layout->image > fileSize - layout->pixelsAt) {
         return SPI_BROKEN_DATA;
     }
     return SPI_OK;

@@ -133,9 +133,10 @@ static SpiTime Zip_Time(uint16_t dosTime, uint16_t dosDate, const uint8_t* extra
         if (tag == 0x000A && size >= 32 && Zip_U16(data + 4) == 1 && Zip_U16(data + 6) >= 24) {
             // Unsigned, so that no time near either end of the range overflows.
             uint64_t ticks = Zip_U64(data + 8);
-            int64_t seconds = ticks >= FILETIME_1970
-                                  ? static_cast<int64_t>((ticks - FILETIME_1970) / FILETIME_SECOND)
-                                  : -static_cast<int64_t>((FILETIME_1970 - ticks) / FILETIME_SECOND);
+            int64_t seconds =
+                ticks >= FILETIME_1970
+                    ? static_cast<int64_t>((ticks - FILETIME_1970) / FILETIME_SECOND)
+                    : -static_cast<int64_t>((FILETIME_1970 - ticks) / FILETIME_SECOND);
             return static_cast<SpiTime>(seconds);
         }
         at += 4 + size;

@@ -159,10 +159,10 @@ long Test_Run(const std::string& exe, const std::string& commandLine) {
     return Test_Finish(&process);
 }
 
-long Test_RunWide(const std::string& exe, const std::wstring& commandLine) {
+long Test_RunWide(const std::wstring& exe, const std::wstring& commandLine) {
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
-    std::wstring wideExe(exe.begin(), exe.end());
+    const std::wstring& wideExe = exe;
     std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
     line.push_back(L'\0');
     PROCESS_INFORMATION process = {};

@@ -42,7 +42,7 @@ long Test_Finish(PROCESS_INFORMATION* process);
 // Test_Start and Test_Finish; -1 when the program could not be started.
 long Test_Run(const std::string& exe, const std::string& commandLine);
 // Test_Run with a UTF-16 command line, for names no code page spells.
-long Test_RunWide(const std::string& exe, const std::wstring& commandLine);
+long Test_RunWide(const std::wstring& exe, const std::wstring& commandLine);
 // Runs the program with a command tail: "<exe>" <tail>.
 long Test_RunTail(const std::string& exe, const std::string& tail);
 
