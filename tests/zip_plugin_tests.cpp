@@ -1,5 +1,6 @@
 // The shipped ZIP plug-in, through the program: an archive named on the
 // command line, its listing read back from the clipboard.
+#include "plugin/spi.h"
 #include "tests/support/bytes.h"
 #include "tests/support/harness.h"
 
@@ -152,6 +153,96 @@ TEST_F(ZipPlugin, AnArchiveWhoseFirstMemberIsAPictureIsListed) {
     EXPECT_EQ(Test_RunTail(box.exe, file), 1);
     std::string text = Test_ClipboardText();
     EXPECT_NE(text.find("  Stored  1234  " + name + "\r\n"), std::string::npos) << text;
+}
+
+// The same archive with a comment after its end record.
+std::string WithComment(std::string zip, const std::string& comment) {
+    zip.replace(zip.size() - 2, 2, Test_Le16(static_cast<uint16_t>(comment.size())));
+    return zip + comment;
+}
+
+TEST_F(ZipPlugin, DamagedOrDeceivingArchives) {
+    std::vector<ZipEntry> three = {{"a.txt", 0, 0, 1, 1, 1, ""},
+                                   {"b.txt", 0, 0, 2, 1, 1, ""},
+                                   {"c.txt", 0, 0, 3, 1, 1, ""}};
+    std::string badSignature = ZipFile(three);
+    badSignature[badSignature.find("PK\x01\x02", 40) + 3] = '\x09';
+    std::string overrun = ZipFile(three);
+    overrun.replace(overrun.find("PK\x01\x02") + 28, 2, Test_Le16(500));
+    // A second directory and end record inside the real one's comment.
+    std::string real = ZipFile({{"real.exe", 0, 0, 7, 1, 1, ""}});
+    std::string decoy = ZipFile({{"decoy.txt", 0, 0, 8, 1, 1, ""}});
+    std::string decoyDirectory = decoy.substr(30, decoy.size() - 30 - 22);
+    std::string decoyEnd = decoy.substr(decoy.size() - 22);
+    decoyEnd.replace(16, 4, Test_Le32(static_cast<uint32_t>(real.size())));
+    std::string hidden = WithComment(real, decoyDirectory + decoyEnd + "more comment");
+    // Names longer than a field once converted are cut between characters.
+    std::string longName;
+    for (int i = 0; i < 250; ++i) {
+        longName += "\xC3\xA9";
+    }
+    struct Case {
+        const char* name;
+        std::string content;
+        long exitCode;
+        std::string names; // the listing's names, or empty: nothing placed
+    };
+    const Case cases[] = {
+        {"a bad directory header", badSignature, 0, ""},
+        {"a name running past the directory", overrun, 0, ""},
+        {"an end record inside the comment", hidden, 1, "real.exe"},
+        {"an end record with a comment", WithComment(real, "just a comment"), 1, "real.exe"},
+        {"a UTF-8 name of 250 characters",
+         ZipFile({{longName, 0x800, 0, 9, 1, 1, ""}}), 1, std::string(199, '\xE9')},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Test_SetClipboardSentinel();
+        std::string file = box.prog + "\\case.zip";
+        Test_WriteFile(file, c.content);
+        EXPECT_EQ(Test_RunTail(box.exe, file), c.exitCode);
+        std::string text = Test_ClipboardText();
+        if (c.names.empty()) {
+            EXPECT_EQ(text, TEST_SENTINEL);
+            continue;
+        }
+        std::string names;
+        for (size_t at = text.find("  Stored  "); at != std::string::npos;
+             at = text.find("  Stored  ", at + 1)) {
+            size_t start = at + 16;
+            names += text.substr(start, text.find("\r\n", start) - start);
+        }
+        EXPECT_EQ(names, c.names);
+    }
+}
+
+// The plug-in asked in this process: the records it hands back. ctest runs
+// this once as it is (1252) and once under LC_ALL=ja_JP.UTF-8 (932).
+TEST(ZipRecords, NamesAreSplitBetweenCharacters) {
+    char expectedCodePage[16] = {};
+    if (GetEnvironmentVariableA("QX_EXPECT_ACP", expectedCodePage, sizeof expectedCodePage)) {
+        ASSERT_EQ(GetACP(), static_cast<UINT>(atoi(expectedCodePage)));
+    }
+    std::string path = Test_BuildPath("bin\\plugins\\qxzip") + TEST_SHIPPED_SUFFIX;
+    HMODULE plugin = LoadLibraryA(path.c_str());
+    ASSERT_NE(plugin, nullptr) << path;
+    auto getArchiveInfo =
+        reinterpret_cast<GetArchiveInfoProc>(Spi_Entry(plugin, "GetArchiveInfo"));
+    ASSERT_NE(getArchiveInfo, nullptr);
+    // 0x95 0x5C is one character in code page 932 (the second byte is no
+    // backslash there); elsewhere a character and a backslash.
+    std::string zip = ZipFile({{"d/\x95\x5C" "a.txt", 0, 0, 1, 1, 1, ""}});
+    HLOCAL block = nullptr;
+    ASSERT_EQ(getArchiveInfo(zip.data(), static_cast<SpiWord>(zip.size()), 1, &block), 0);
+    ASSERT_NE(block, nullptr);
+    const auto* entries = static_cast<const ArchiveEntryInfo*>(LocalLock(block));
+    bool dbcs = GetACP() == 932;
+    EXPECT_EQ(std::string(entries[0].path), dbcs ? "d\\" : "d\\\x95\\");
+    EXPECT_EQ(std::string(entries[0].filename), dbcs ? "\x95\x5C" "a.txt" : "a.txt");
+    EXPECT_EQ(entries[1].method[0], '\0');
+    LocalUnlock(block);
+    LocalFree(block);
+    FreeLibrary(plugin);
 }
 
 } // namespace

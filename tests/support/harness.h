@@ -68,6 +68,8 @@ struct Sandbox {
     std::string exe;  // the program
 };
 Sandbox Test_MakeSandbox(std::initializer_list<const char*> fixtures);
+// The shipped plug-ins' file suffix: ".sph" on x64, ".spi" on x86.
+extern const char TEST_SHIPPED_SUFFIX[];
 // Copies a shipped plug-in, named without its suffix ("qxbmp"), into a
 // folder: *.sph on x64, *.spi on x86.
 bool Test_CopyShipped(const char* plugin, const std::string& dir);
