@@ -1,14 +1,17 @@
 # make demo [FILE=path]: builds, then puts a picture (or an archive's
 #                        listing) on the clipboard under Wine and shows it.
-# make test:             builds both targets and runs every test.
+# make test:             builds both targets and runs every test, and replays
+#                        the fuzz targets' seed corpus.
+# make fuzz:             fuzzes each target for FUZZ_SECONDS (default 60).
 # Both install the Debian packages they need when run as root.
 
 PACKAGES := cmake make g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 \
-            binutils-mingw-w64-x86-64 wine64 xvfb googletest
+            binutils-mingw-w64-x86-64 wine64 xvfb googletest clang-14 libclang-rt-14-dev
 JOBS := $(shell nproc 2>/dev/null || echo 2)
 FILE ?= samples/sample.bmp
+FUZZ_SECONDS ?= 60
 
-.PHONY: all deps build test demo bench format clean
+.PHONY: all deps build test demo bench fuzz format clean
 
 all: build
 
@@ -22,11 +25,15 @@ build: deps
 	cmake --build --preset x64 -j $(JOBS)
 
 test: build
+	sh fuzz/run.sh build/fuzz replay
 	sh tools/wine-session.sh build/x64 sh -c \
 	  'ctest --preset x64 && ctest --preset x86'
 
 demo: build
 	sh tools/wine-session.sh build/x64 sh tools/demo.sh build/x64 "$(FILE)"
+
+fuzz: deps
+	sh fuzz/run.sh build/fuzz fuzz $(FUZZ_SECONDS)
 
 bench: build
 	sh tools/wine-session.sh build/x64 sh bench/run.sh build/x64

@@ -58,7 +58,8 @@ void Listing_TypeField(char* out, const char method[8]) {
     for (int i = 0; i < 8; ++i) {
         out[i] = ' ';
     }
+    // Control characters show as '?', as they do in names.
     for (int i = 0; i < length; ++i) {
-        out[before + i] = method[i];
+        out[before + i] = static_cast<unsigned char>(method[i]) < 0x20 ? '?' : method[i];
     }
 }

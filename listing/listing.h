@@ -53,5 +53,6 @@ void Listing_Ratio(uint64_t packed, uint64_t original, ListingWide* whole, unsig
 // returns the number of characters written (no terminator).
 int Listing_Decimal(char* out, ListingWide value, int width);
 
-// The 8-character type column: the method text centred, padded with spaces.
+// The 8-character type column: the method text centred, padded with spaces,
+// control characters shown as '?'.
 void Listing_TypeField(char* out, const char method[8]);

@@ -226,7 +226,7 @@ TEST(ListingColumns, TypeFieldCentresTheMethod) {
     const char* cases[][2] = {
         {"", "        "},         {"a", "   a    "},          {"ab", "   ab   "},
         {"abc", "  abc   "},      {"-lh5-", " -lh5-  "},      {"Deflate", "Deflate "},
-        {"ABCDEFGH", "ABCDEFGH"}, {"ABCDEFGHIJ", "ABCDEFGH"},
+        {"ABCDEFGH", "ABCDEFGH"}, {"ABCDEFGHIJ", "ABCDEFGH"}, {"ab\r\ncd", " ab??cd "},
     };
     for (auto& c : cases) {
         char method[8] = {};
