@@ -155,6 +155,7 @@ TEST(ListingColumns, RatioRoundsToTenthsOfAPercent) {
         const char* shown;
     };
     const uint64_t max = ~uint64_t{0};
+    const uint64_t big = (uint64_t{1} << 56) - 1;
     const Case cases[] = {
         {0, 0, "0.0"},
         {7, 0, "0.0"},
@@ -171,9 +172,15 @@ TEST(ListingColumns, RatioRoundsToTenthsOfAPercent) {
         {999, 1000, "99.9"},
         {9995, 10000, "100.0"},
         {max, max, "100.0"},
-        {max, 1, "1844674407370955161500.0"},
         {1, max, "0.0"},
+#ifdef _WIN64
+        {max, 1, "1844674407370955161500.0"},
         {max - 1, max, "100.0"},
+#endif
+        // The largest sums an x86 listing can reach: 32-bit sizes of the
+        // records one block holds stay below 2^56.
+        {big, 1, "7205759403792793500.0"},
+        {big - 1, big, "100.0"},
         {5, 1000, "0.5"},
         {4, 1000, "0.4"},
         {49, 100000, "0.0"},

@@ -1,14 +1,43 @@
 #!/bin/sh
-# Runs a command with the x64 build tree's Wine prefix ready: a virtual
-# display (for message boxes), the prefix made once, and a wine server kept
-# up for the whole command so that the clipboard outlives each program.
+# Runs a command with a build tree's Wine ready: a virtual display (for
+# message boxes), the tree's prefix made once, and a wine server kept up for
+# the whole command so that the clipboard outlives each program. For the x86
+# tree it first sets up 32-bit Wine under qemu-user (tools/wine32-setup.sh);
+# where this machine cannot run it, it says so loudly, names what is
+# missing and ends with 77 without running the command.
 # Usage: tools/wine-session.sh BUILD_DIR command [args...]
-build="$1"
+build="$(cd "$1" && pwd)"
 shift
-WINEPREFIX="$(cd "$build" && pwd)/wineprefix"
-WINEDEBUG=-all
-WINEDLLOVERRIDES="mscoree,mshtml="
-export WINEPREFIX WINEDEBUG WINEDLLOVERRIDES
+tools="$(cd "$(dirname "$0")" && pwd)"
+. "$build/wine-env.sh"
+
+# What this machine lacks for 32-bit Wine under qemu-user, if anything.
+wine32_missing() {
+    kernel=$(uname -r)
+    major=${kernel%%.*}
+    minor=${kernel#*.}
+    minor=${minor%%[!0-9]*}
+    if [ "$major" -lt 6 ] || { [ "$major" -eq 6 ] && [ "$minor" -lt 7 ]; }; then
+        echo "Linux 6.7 or newer for a binfmt_misc of its own in a user namespace (this is $kernel)"
+    elif ! unshare --user --map-root-user --mount true 2>/dev/null; then
+        echo "user and mount namespaces (unshare --user --map-root-user --mount failed)"
+    elif ! sh "$tools/wine32-setup.sh" "$QX_WINE32" >&2; then
+        echo "the i386 Wine packages and qemu-user from the Debian mirror (download failed)"
+    elif ! sh "$tools/wine32-run.sh" "$QX_WINE32" true 2>/dev/null; then
+        echo "a binfmt_misc mounted in a user namespace (mount or register failed)"
+    fi
+}
+
+if [ -n "$QX_WINE32" ]; then
+    missing=$(wine32_missing)
+    if [ -n "$missing" ]; then
+        echo "########################################################################"
+        echo "# THE x86 LANE CANNOT RUN ON THIS MACHINE: it needs $missing."
+        echo "# The x86 program is built and inspected, but not run."
+        echo "########################################################################"
+        exit 77
+    fi
+fi
 
 display=90
 while [ -e "/tmp/.X$display-lock" ] || [ -e "/tmp/.X11-unix/X$display" ]; do
@@ -25,20 +54,20 @@ done
 
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "making the Wine prefix $WINEPREFIX"
-    /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1 </dev/null
+    WINEDEBUG=-all qx_wine wineboot -i >/dev/null 2>&1 </dev/null
     # A program that crashes ends; no crash dialog waits for a click.
-    /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog \
+    WINEDEBUG=-all qx_wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog \
         /t REG_DWORD /d 0 /f >/dev/null 2>&1 </dev/null
 fi
-/usr/lib/wine/wineserver64 -p >/dev/null 2>&1 </dev/null
+$WINESERVER -p >/dev/null 2>&1 </dev/null
 # The first program of a session starts Wine's own background processes;
 # started here, they do not hold on to the output pipes of a test runner.
-/usr/lib/wine/wine64 cmd.exe /c exit >/dev/null 2>&1 </dev/null
+WINEDEBUG=-all qx_wine cmd.exe /c exit >/dev/null 2>&1 </dev/null
 
 "$@"
 status=$?
 
-/usr/lib/wine/wineserver64 -k >/dev/null 2>&1
+$WINESERVER -k >/dev/null 2>&1
 kill "$xvfb" 2>/dev/null
 wait "$xvfb" 2>/dev/null
 exit $status
