@@ -3,17 +3,18 @@
 #                        the x64 (or x86) program and shows it.
 # make test:             builds both targets and runs every test, and replays
 #                        the fuzz targets' seed corpus.
+# make dist:             writes dist/quorlex-<version>.zip, the release.
 # make fuzz:             fuzzes each target for FUZZ_SECONDS (default 60).
 # Both install the Debian packages they need when run as root.
 
 PACKAGES := cmake make g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 \
-            binutils-mingw-w64-x86-64 wine64 xvfb googletest clang-14 libclang-rt-14-dev
+            binutils-mingw-w64-x86-64 wine64 xvfb googletest clang-14 libclang-rt-14-dev zip
 JOBS := $(shell nproc 2>/dev/null || echo 2)
 FILE ?= samples/sample.bmp
 TARGET ?= x64
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps build test demo bench fuzz format clean
+.PHONY: all deps build test demo dist bench fuzz format clean
 
 all: build
 
@@ -34,6 +35,9 @@ test: build
 
 demo: build
 	sh tools/wine-session.sh build/$(TARGET) sh tools/demo.sh build/$(TARGET) "$(FILE)"
+
+dist: build
+	sh tools/dist.sh dist
 
 fuzz: deps
 	sh fuzz/run.sh build/fuzz fuzz $(FUZZ_SECONDS)
