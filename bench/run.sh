@@ -1,11 +1,14 @@
 #!/bin/sh
-# Benchmark of the x64 program under wine64 on this machine: each figure is
-# the mean wall time of whole runs, and its ratio to the floor (a Windows
-# program that does nothing).
+# Benchmark of a build tree's program on this machine (x64 under wine64, x86
+# under 32-bit Wine in the x86 lane): each figure is the mean wall time of
+# whole runs, and its ratio to the floor (a Windows program of the same
+# target that does nothing).
 # Usage (inside tools/wine-session.sh): bench/run.sh BUILD_DIR
 build="$(cd "$1" && pwd)"
 root="$(cd "$(dirname "$0")/.." && pwd)"
-wine=/usr/lib/wine/wine64
+. "$build/wine-env.sh"
+WINEDEBUG=-all
+wine=qx_wine
 work="$build/benchwork"
 key='HKCU\Software\Morvenko\Susie\Plug-in'
 
@@ -50,7 +53,7 @@ $wine reg add "$key" /v Path /t REG_SZ /d "$(win "$work/reg")" /f >/dev/null 2>&
 sample="$(win "$root/samples/sample.bmp")"
 
 floor=$(mean_us 20 $wine "$build/bench/trivial.exe")
-echo "wine64 $($wine --version 2>/dev/null), $(nproc) cores"
+echo "$(basename "$build"): $($wine --version 2>/dev/null), $(nproc) cores"
 report "(a) floor: a program that does nothing" "$floor"
 us=$(mean_us 20 $wine "$work/prog/quorlex.exe")
 report "    the program with an empty command line" "$us"
