@@ -55,6 +55,14 @@ class ZipPlugin : public ::testing::Test {
     void TearDown() override {
         Test_RemoveSandbox(box);
     }
+    // Runs the program on an archive over a sentinel; the clipboard's text.
+    std::string ListingOf(const std::string& content, long exitCode) {
+        Test_SetClipboardSentinel();
+        std::string file = box.prog + "\\case.zip";
+        Test_WriteFile(file, content);
+        EXPECT_EQ(Test_RunTail(box.exe, file), exitCode);
+        return Test_ClipboardText();
+    }
     Sandbox box;
 };
 
@@ -130,11 +138,7 @@ TEST_F(ZipPlugin, DeclinesWhatIsNoZip) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        Test_SetClipboardSentinel();
-        std::string file = box.prog + "\\case.zip";
-        Test_WriteFile(file, c.content);
-        EXPECT_EQ(Test_RunTail(box.exe, file), c.exitCode);
-        std::string text = Test_ClipboardText();
+        std::string text = ListingOf(c.content, c.exitCode);
         if (c.footerCount == nullptr) {
             EXPECT_EQ(text, TEST_SENTINEL);
         } else {
@@ -202,11 +206,7 @@ TEST_F(ZipPlugin, DamagedOrDeceivingArchives) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        Test_SetClipboardSentinel();
-        std::string file = box.prog + "\\case.zip";
-        Test_WriteFile(file, c.content);
-        EXPECT_EQ(Test_RunTail(box.exe, file), c.exitCode);
-        std::string text = Test_ClipboardText();
+        std::string text = ListingOf(c.content, c.exitCode);
         if (c.names.empty()) {
             EXPECT_EQ(text, TEST_SENTINEL);
             continue;
