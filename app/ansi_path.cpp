@@ -38,6 +38,7 @@ static char* Startup_ShortAnsiPath(const wchar_t* path, int length) {
         LMEM_FIXED | LMEM_ZEROINIT, (static_cast<SIZE_T>(length) + 1) * sizeof(wchar_t)));
     wchar_t* shortPath = nullptr;
     DWORD size = 0;
+    DWORD capacity = 0;
     if (longPath == nullptr) {
         goto done;
     }
@@ -51,8 +52,10 @@ static char* Startup_ShortAnsiPath(const wchar_t* path, int length) {
     if (shortPath == nullptr) {
         goto done;
     }
-    size = GetShortPathNameW(longPath, shortPath, size);
-    if (size != 0) {
+    capacity = size;
+    size = GetShortPathNameW(longPath, shortPath, capacity);
+    // A path that grew between the two calls does not fit: no short path.
+    if (size != 0 && size < capacity) {
         ansi = Startup_ToAnsi(shortPath, lstrlenW(shortPath));
     }
 done:
