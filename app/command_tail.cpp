@@ -33,13 +33,13 @@ const wchar_t* Startup_Unquote(const wchar_t* tail, int* length) {
     while (closing < *length && tail[closing] != L'"') {
         ++closing;
     }
+    if (closing == *length) {
+        return tail;
+    }
     for (int i = closing + 1; i < *length; ++i) {
         if (tail[i] != L' ') {
             return tail;
         }
-    }
-    if (closing == *length) {
-        return tail;
     }
     *length = closing - 1;
     return tail + 1;

@@ -44,13 +44,12 @@ static int Listing_Numbers(char* line, uint64_t original, uint64_t packed) {
     return n;
 }
 
-// A text field of the record, at most 200 bytes, as a terminated copy.
-// Control characters show as '?', so that no name can end a line and forge
-// the next; no double-byte character has a second byte below 0x40.
+// A text field of the record, at most 200 bytes, as a terminated copy with
+// control characters shown as '?'.
 static int Listing_Field(char* out, const char* field) {
     int n = 0;
     while (n < LISTING_FIELD && field[n] != '\0') {
-        out[n] = static_cast<unsigned char>(field[n]) < 0x20 ? '?' : field[n];
+        out[n] = Listing_Shown(field[n]);
         ++n;
     }
     out[n] = '\0';

@@ -12,7 +12,6 @@ void Listing_Ratio(uint64_t packed, uint64_t original, ListingWide* whole, unsig
     // tenths and one for rounding. No step holds more than ten times the
     // original size, which fits ListingWide: on x64 it is 128 bits, and on
     // x86 a sum of 32-bit sizes over the records of one block stays below 2^56.
-    ListingWide w = packed / original;
     ListingWide rest = packed % original;
     unsigned digits[4];
     for (unsigned& digit : digits) {
@@ -20,10 +19,10 @@ void Listing_Ratio(uint64_t packed, uint64_t original, ListingWide* whole, unsig
         digit = static_cast<unsigned>(rest / original);
         rest %= original;
     }
-    w = w * 100 + digits[0] * 10 + digits[1];
-    unsigned t = digits[2] + (digits[3] >= 5 ? 1 : 0);
-    *whole = t == 10 ? w + 1 : w;
-    *tenths = t == 10 ? 0 : t;
+    ListingWide percent = ListingWide{packed / original} * 100 + digits[0] * 10 + digits[1];
+    unsigned tenth = digits[2] + (digits[3] >= 5 ? 1 : 0);
+    *whole = tenth == 10 ? percent + 1 : percent;
+    *tenths = tenth == 10 ? 0 : tenth;
 }
 
 void Listing_Count(ListingTotals* totals, uint64_t original, uint64_t packed) {
@@ -49,6 +48,10 @@ int Listing_Decimal(char* out, ListingWide value, int width) {
     return written;
 }
 
+char Listing_Shown(char c) {
+    return static_cast<unsigned char>(c) < 0x20 ? '?' : c;
+}
+
 void Listing_TypeField(char* out, const char method[8]) {
     int length = 0;
     while (length < 8 && method[length] != '\0') {
@@ -58,8 +61,7 @@ void Listing_TypeField(char* out, const char method[8]) {
     for (int i = 0; i < 8; ++i) {
         out[i] = ' ';
     }
-    // Control characters show as '?', as they do in names.
     for (int i = 0; i < length; ++i) {
-        out[before + i] = static_cast<unsigned char>(method[i]) < 0x20 ? '?' : method[i];
+        out[before + i] = Listing_Shown(method[i]);
     }
 }

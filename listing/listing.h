@@ -53,6 +53,11 @@ void Listing_Ratio(uint64_t packed, uint64_t original, ListingWide* whole, unsig
 // returns the number of characters written (no terminator).
 int Listing_Decimal(char* out, ListingWide value, int width);
 
+// A byte of a record's text as the listing shows it: a control character
+// as '?', so that no name or method can end its line and forge the next. No
+// double-byte character has a second byte below 0x40.
+char Listing_Shown(char c);
+
 // The 8-character type column: the method text centred, padded with spaces,
 // control characters shown as '?'.
 void Listing_TypeField(char* out, const char method[8]);

@@ -71,7 +71,7 @@ static int Zip_FindDirectory(const SpiSource* source, ZipDirectory* directory) {
     }
     uint64_t tailAt = source->size - tail;
     int found = 0;
-    if (SpiSource_Read(source, tailAt, bytes, static_cast<uint32_t>(tail))) {
+    if (SpiSource_Read(source, tailAt, bytes, tail)) {
         for (uint64_t i = tail - ZIP_END_SIZE + 1; i-- > 0;) {
             if (Zip_IsEnd(bytes, i, tail)) {
                 directory->size = Zip_U32(bytes + i + 12);

@@ -162,11 +162,10 @@ long Test_Run(const std::string& exe, const std::string& commandLine) {
 long Test_RunWide(const std::wstring& exe, const std::wstring& commandLine) {
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
-    const std::wstring& wideExe = exe;
     std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
     line.push_back(L'\0');
     PROCESS_INFORMATION process = {};
-    if (!CreateProcessW(wideExe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+    if (!CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                         &startup, &process)) {
         return -1;
     }
