@@ -1,5 +1,5 @@
-// The command front end: the process entry, the command tail, WinMain and
-// the file-head reader.
+// The command front end: the process entry, the command tail and the path
+// it names, wWinMain and the file-head reader.
 #pragma once
 
 #include <windows.h>
@@ -23,7 +23,7 @@ char* Startup_AnsiPath(const wchar_t* path, int length);
 // Reads at most *sizeInOut bytes from the start of the file into a new
 // fixed, zero-filled local block one byte longer, and stores the number of
 // bytes read back into *sizeInOut. The caller frees the block with LocalFree.
-char* Util_ReadFile(const char* path, DWORD* sizeInOut);
+char* Util_ReadFile(const wchar_t* path, DWORD* sizeInOut);
 
-// Exit code of the run: 1 or 0.
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandTail, int show);
+// The run for the file at `path` (UTF-16, NUL-terminated). Exit code: 1 or 0.
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE previous, LPWSTR path, int show);

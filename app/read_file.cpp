@@ -1,11 +1,11 @@
 // Reads the head of the target file for the plug-ins' support test.
 #include "app/app.h"
 
-char* Util_ReadFile(const char* path, DWORD* sizeInOut) {
+char* Util_ReadFile(const wchar_t* path, DWORD* sizeInOut) {
     if (*sizeInOut == MAXDWORD) {
         return nullptr;
     }
-    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         return nullptr;

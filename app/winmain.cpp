@@ -1,12 +1,12 @@
-// The command flow of one run: find the plug-in that supports the named
-// file, then put the decoded picture or the archive's listing on the
-// clipboard. The exit code says whether a plug-in took the file (1) or not
-// (0).
+// The command flow of one run: ask the plug-ins about the named file, one
+// at a time, until one of them puts its picture or its archive's listing on
+// the clipboard. A plug-in that accepts the file but cannot decode or list
+// it hands the file on to the next. The exit code says whether a plug-in
+// took the file (1) or not (0).
 #include "app/app.h"
 #include "clipboard/clipboard.h"
 #include "listing/listing.h"
 #include "plugin/registry.h"
-#include "plugin/spi.h"
 
 // "Quorlex_BitMap()" and two double-byte characters, in code page 932.
 static const char FAILURE_TEXT[] = "Quorlex_BitMap()\x8E\xB8\x94\x73";
@@ -15,7 +15,7 @@ constexpr UINT FAILURE_CODE_PAGE = 932;
 // The failure text is code-page-932 bytes; shown as UTF-16 it reads right
 // whatever the system's code page. The box has one button: how it was
 // closed is not looked at.
-static void App_ShowFailure() {
+static void Startup_ShowFailure() {
     wchar_t text[64];
     if (MultiByteToWideChar(FAILURE_CODE_PAGE, MB_ERR_INVALID_CHARS, FAILURE_TEXT, -1, text, 64) !=
         0) {
@@ -25,18 +25,20 @@ static void App_ShowFailure() {
     }
 }
 
-// Decodes the picture that starts `offset` bytes into the file with the
-// image plug-in and places it as CF_DIB. 0 when the plug-in cannot decode
-// it; 1 once it has, whatever follows.
-static int App_Picture(HMODULE plugin, const char* path, SpiWord offset) {
-    auto getPicture = reinterpret_cast<GetPictureProc>(Spi_Entry(plugin, "GetPicture"));
-    if (getPicture == nullptr) {
-        return 0;
-    }
+// Decodes the picture with the accepting image plug-in and places it as
+// CF_DIB. 0 when the plug-in cannot decode it; 1 once it has, whatever
+// follows.
+static int Startup_Picture() {
     HLOCAL headerHandle = nullptr;
     HLOCAL pixelHandle = nullptr;
-    int failed = getPicture(path, offset, 0, &headerHandle, &pixelHandle, nullptr, 0);
-    if (failed != 0 || headerHandle == nullptr || pixelHandle == nullptr) {
+    int failed = 0;
+    PluginCall call = Plugin_GetPicture(&headerHandle, &pixelHandle, &failed);
+    if (call == PluginCall::Faulted) {
+        // Whatever the plug-in handed back before it faulted is not trusted.
+        return 0;
+    }
+    if (call == PluginCall::Missing || failed != 0 || headerHandle == nullptr ||
+        pixelHandle == nullptr) {
         if (headerHandle != nullptr) {
             LocalFree(headerHandle);
         }
@@ -53,7 +55,7 @@ static int App_Picture(HMODULE plugin, const char* path, SpiWord offset) {
     int placed =
         header != nullptr && Quorlex_BitMap(header, LocalSize(headerHandle), pixels, pixelsSize);
     if (!placed) {
-        App_ShowFailure();
+        Startup_ShowFailure();
     }
     if (header != nullptr) {
         LocalUnlock(headerHandle);
@@ -66,37 +68,57 @@ static int App_Picture(HMODULE plugin, const char* path, SpiWord offset) {
     return 1;
 }
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandTail, int) {
-    if (lstrcmpA(commandTail, "") == 0) {
+// What the accepting plug-in made of the file: 1 or 0 to end the run with,
+// or -1 when it could not decode or list it and the next plug-in is asked.
+static int Startup_Take() {
+    switch (g_plugins.kind) {
+    case PLUGIN_KIND_IMAGE:
+        return Startup_Picture() ? 1 : -1;
+    case PLUGIN_KIND_ARCHIVE:
+        switch (Archive_List(g_plugins.path)) {
+        case ListingResult::Placed:
+            return 1;
+        case ListingResult::NotPlaced:
+            return 0;
+        case ListingResult::NotRead:
+            return -1;
+        }
+        return -1;
+    default:
+        // A plug-in of neither kind takes the file and places nothing.
         return 1;
     }
-    // Neither result is looked at: without a registered folder or any
-    // plug-in, Plugin_Find finds nothing and the run ends with 0.
-    (void)Plugin_Init();
-    (void)Plugin_Load(PLUGIN_DIR_ALL);
+}
 
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR path, int) {
+    if (path[0] == L'\0') {
+        return 1;
+    }
     DWORD size = FILE_HEAD_SIZE;
-    char* head = Util_ReadFile(commandTail, &size);
+    char* head = Util_ReadFile(path, &size);
     if (head == nullptr) {
-        Plugin_Release();
         return 0;
     }
-    int skip = 0;
-    HMODULE plugin = Plugin_Find(commandTail, head, &skip);
-    LocalFree(head);
-    if (plugin == nullptr) {
-        Plugin_Release();
-        return 0;
-    }
-    // A plug-in that knew the file only HEAD_SKIP bytes in reads it from there.
-    SpiWord offset = skip ? HEAD_SKIP : 0;
-    int result = 1;
-    PluginKind kind = Plugin_Kind(plugin);
-    if (kind == PLUGIN_KIND_IMAGE) {
-        result = App_Picture(plugin, commandTail, offset);
-    } else if (kind == PLUGIN_KIND_ARCHIVE) {
-        result = Archive_List(plugin, commandTail, offset);
+    // ANSI plug-ins get the path in the code page; null when it has no
+    // spelling there, and then only plug-ins with wide entry points can help.
+    char* ansiPath = Startup_AnsiPath(path, lstrlenW(path));
+    // Neither result is looked at: with no folder and no plug-in the search
+    // finds nothing and the run ends with 0.
+    (void)Plugin_Init();
+    (void)Plugin_Load();
+    Plugin_StartSearch(path, ansiPath, head);
+    int result = 0;
+    while (Plugin_Next()) {
+        int taken = Startup_Take();
+        if (taken >= 0) {
+            result = taken;
+            break;
+        }
     }
     Plugin_Release();
+    if (ansiPath != nullptr) {
+        LocalFree(ansiPath);
+    }
+    LocalFree(head);
     return result;
 }

@@ -113,6 +113,21 @@ int Quorlex_BitMap(const void* header, SIZE_T headerSize, const void* pixels, SI
     SIZE_T total = static_cast<SIZE_T>(headerLength + imageLength);
     SIZE_T headerCopy = Clipboard_Bounded(headerLength, headerSize);
     SIZE_T pixelsCopy = Clipboard_Bounded(imageLength, pixelsSize);
-    return Clipboard_Place(CF_DIB, total, header, headerCopy, static_cast<SIZE_T>(headerLength),
-                           pixels, pixelsCopy);
+    HGLOBAL dib = Clipboard_Block(total, header, headerCopy, static_cast<SIZE_T>(headerLength),
+                                  pixels, pixelsCopy);
+    if (dib == nullptr) {
+        return 0;
+    }
+    // A header of a length no reader knows is laid out as 40 bytes: it says so.
+    if (Clipboard_HeaderSize(info.biSize) != info.biSize) {
+        auto* placed = static_cast<BITMAPINFOHEADER*>(GlobalLock(dib));
+        if (placed == nullptr) {
+            GlobalFree(dib);
+            return 0;
+        }
+        placed->biSize = static_cast<DWORD>(DIB_HEADER);
+        GlobalUnlock(dib);
+    }
+    ClipboardItem items[1] = {{CF_DIB, dib}};
+    return Clipboard_PlaceItems(items, 1);
 }

@@ -1,6 +1,8 @@
 // The clipboard writers: each replaces the whole clipboard content with one
-// item, a packed bitmap (CF_DIB) or a text (CF_TEXT). 1 on success, 0 on
-// failure; neither reports anything itself.
+// item in one or more formats, all placed in one transaction: a packed
+// bitmap (CF_DIB, and for a picture with transparency also CF_DIBV5 and
+// PNG) or a text (CF_TEXT and CF_UNICODETEXT). 1 on success, 0 on failure;
+// neither reports anything itself.
 #pragma once
 
 #include <windows.h>
@@ -12,15 +14,29 @@ int Clipboard_DibLengths(const BITMAPINFOHEADER* header, uint64_t* headerLength,
                          uint64_t* imageLength);
 
 // Packs a locked BITMAPINFO and its locked pixel rows into one block and
-// places it as CF_DIB. The two sizes are what the platform reports for the
+// places it as CF_DIB, with CF_DIBV5 and PNG beside it when its 32-bit
+// pixels carry alpha. The two sizes are what the platform reports for the
 // plug-in's blocks: nothing past them is read, and what they lack stays zero.
 int Quorlex_BitMap(const void* header, SIZE_T headerSize, const void* pixels, SIZE_T pixelsSize);
 
-// Places `length` bytes of text, and a terminating zero, as CF_TEXT.
-int Quorlex_Text(const char* text, int length);
+// Places `length` bytes of ANSI text as CF_TEXT and `wideLength` units of
+// UTF-16 text as CF_UNICODETEXT, each with a terminating zero.
+int Quorlex_Text(const char* text, SIZE_T length, const wchar_t* wide, SIZE_T wideLength);
 
-// Shared by both writers: allocates a zero-filled block of `total` bytes,
-// copies `first` to its start and `second` to `secondOffset`, and places it
-// in `format`.
-int Clipboard_Place(UINT format, SIZE_T total, const void* first, SIZE_T firstLength,
-                    SIZE_T secondOffset, const void* second, SIZE_T secondLength);
+// A new movable, zero-filled global block of `total` bytes holding `head`
+// at its start and `body` at `bodyOffset`; null when it cannot be made.
+HGLOBAL Clipboard_Block(SIZE_T total, const void* head, SIZE_T headLength, SIZE_T bodyOffset,
+                        const void* body, SIZE_T bodyLength);
+
+// A block to place and its format.
+struct ClipboardItem {
+    UINT format;
+    HGLOBAL block;
+};
+
+// Empties the clipboard and places the items in one transaction; a null
+// block is skipped. The clipboard is opened with a window of the program's
+// own, and while another program holds it the open is retried for about a
+// second. Every block the clipboard did not accept is freed. 1 when the
+// first item was placed.
+int Clipboard_PlaceItems(ClipboardItem* items, int count);

@@ -1,39 +1,77 @@
-// Builds the block for the clipboard and hands it over. The block is freed
-// here on every failure; once the clipboard accepts it, it is the clipboard's.
+// Builds blocks for the clipboard and hands them over. A block is freed
+// here on every failure; once the clipboard accepts it, it is the
+// clipboard's. Clipboard managers and the system's clipboard history open
+// the clipboard for a moment after every change, so a busy clipboard is
+// waited for before the hand-over fails.
 #include "clipboard/clipboard.h"
 
 #include <string.h>
 
-int Clipboard_Place(UINT format, SIZE_T total, const void* first, SIZE_T firstLength,
-                    SIZE_T secondOffset, const void* second, SIZE_T secondLength) {
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT | GMEM_DDESHARE, total);
+// How long a busy clipboard is waited for, and the pause between tries.
+constexpr DWORD CLIPBOARD_WAIT_MS = 1000;
+constexpr DWORD CLIPBOARD_RETRY_MS = 15;
+
+HGLOBAL Clipboard_Block(SIZE_T total, const void* head, SIZE_T headLength, SIZE_T bodyOffset,
+                        const void* body, SIZE_T bodyLength) {
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, total);
     if (block == nullptr) {
-        return 0;
+        return nullptr;
     }
     char* bytes = static_cast<char*>(GlobalLock(block));
     if (bytes == nullptr) {
         GlobalFree(block);
-        return 0;
+        return nullptr;
     }
-    memcpy(bytes, first, firstLength);
-    if (secondLength != 0) {
-        memcpy(bytes + secondOffset, second, secondLength);
+    if (headLength != 0) {
+        memcpy(bytes, head, headLength);
+    }
+    if (bodyLength != 0) {
+        memcpy(bytes + bodyOffset, body, bodyLength);
     }
     GlobalUnlock(block);
+    // The block goes to the caller, who places or frees it.
+    return block;
+}
 
-    if (!OpenClipboard(nullptr)) {
-        GlobalFree(block);
-        return 0;
+static int Clipboard_Open(HWND owner) {
+    DWORD start = GetTickCount();
+    while (!OpenClipboard(owner)) {
+        if (GetTickCount() - start >= CLIPBOARD_WAIT_MS) {
+            return 0;
+        }
+        Sleep(CLIPBOARD_RETRY_MS);
     }
-    // Emptying and closing are not looked at: whether the block was placed
-    // is what SetClipboardData says.
-    (void)EmptyClipboard();
-    HANDLE placed = SetClipboardData(format, block);
-    (void)CloseClipboard();
-    if (placed == nullptr) {
-        GlobalFree(block);
-        return 0;
-    }
-    // The clipboard accepted the block: it is the clipboard's from here on.
     return 1;
+}
+
+int Clipboard_PlaceItems(ClipboardItem* items, int count) {
+    // A message-only window owns the clipboard: it is never shown. Without
+    // it the clipboard is opened with no owner, which still works.
+    HWND owner = CreateWindowExW(0, L"STATIC", nullptr, 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                 nullptr, nullptr);
+    int placed = 0;
+    if (Clipboard_Open(owner)) {
+        // Emptying and closing are not looked at: whether a block was placed
+        // is what SetClipboardData says.
+        (void)EmptyClipboard();
+        for (int i = 0; i < count; ++i) {
+            if (items[i].block != nullptr && SetClipboardData(items[i].format, items[i].block)) {
+                // The clipboard accepted the block: it is the clipboard's from here on.
+                items[i].block = nullptr;
+                placed |= i == 0;
+            }
+        }
+        (void)CloseClipboard();
+    }
+    for (int i = 0; i < count; ++i) {
+        if (items[i].block != nullptr) {
+            GlobalFree(items[i].block);
+            items[i].block = nullptr;
+        }
+    }
+    if (owner != nullptr) {
+        // The window only held the clipboard open: whether it is gone does not matter.
+        (void)DestroyWindow(owner);
+    }
+    return placed;
 }

@@ -1,10 +1,22 @@
-// Places a text on the clipboard as CF_TEXT.
+// Places a text on the clipboard as CF_TEXT and CF_UNICODETEXT.
 #include "clipboard/clipboard.h"
 
-int Quorlex_Text(const char* text, int length) {
-    if (length < 0) {
+int Quorlex_Text(const char* text, SIZE_T length, const wchar_t* wide, SIZE_T wideLength) {
+    if (length >= SIZE_MAX / 2 || wideLength >= SIZE_MAX / 4) {
         return 0;
     }
-    SIZE_T n = static_cast<SIZE_T>(length);
-    return Clipboard_Place(CF_TEXT, n + 1, text, n, 0, nullptr, 0);
+    ClipboardItem items[2] = {
+        {CF_TEXT, Clipboard_Block(length + 1, text, length, 0, nullptr, 0)},
+        {CF_UNICODETEXT, Clipboard_Block((wideLength + 1) * sizeof(wchar_t), wide,
+                                         wideLength * sizeof(wchar_t), 0, nullptr, 0)},
+    };
+    if (items[0].block == nullptr) {
+        if (items[1].block != nullptr) {
+            GlobalFree(items[1].block);
+        }
+        return 0;
+    }
+    // Without its UTF-16 form the text is still placed; the system then makes
+    // one from CF_TEXT.
+    return Clipboard_PlaceItems(items, 2);
 }

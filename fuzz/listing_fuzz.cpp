@@ -1,7 +1,7 @@
-// The host's archive listing on any entry block, in code pages 1252 and 932:
-// the text has one line per record walked and the fixed lines, no line
-// break of its own inside a name, and the footer counts the records. A
-// failed read with no block places nothing.
+// The host's archive listing on any entry block, ANSI or wide records, in
+// code pages 1252 and 932: both texts have one line per record walked and
+// the fixed lines, no line break of their own inside a name, and a footer
+// that counts the records. A failed read with no block places nothing.
 #include "check.h"
 #include "listing/listing.h"
 
@@ -11,9 +11,10 @@
 static const uint8_t* g_data;
 static size_t g_size;
 
-// The fake plug-in: the input's first byte says whether it fails and
-// whether it hands back a block; the rest is the block.
-static int Fuzz_GetArchiveInfo(LPCSTR, SpiWord, unsigned, HLOCAL* entries) {
+// The accepting plug-in's answer: the input's first byte says whether it
+// fails, whether it hands back a block and whether its records are wide;
+// the rest is the block.
+PluginCall Plugin_GetArchiveInfo(HLOCAL* entries, int* wideRecords, int* result) {
     if ((g_data[0] & 2) == 0) {
         *entries = LocalAlloc(LMEM_MOVEABLE, g_size - 1);
         if (*entries != nullptr && g_size > 1) {
@@ -21,7 +22,9 @@ static int Fuzz_GetArchiveInfo(LPCSTR, SpiWord, unsigned, HLOCAL* entries) {
             LocalUnlock(*entries);
         }
     }
-    return g_data[0] & 1;
+    *wideRecords = (g_data[0] & 4) != 0;
+    *result = g_data[0] & 1;
+    return PluginCall::Returned;
 }
 
 static size_t Fuzz_Count(const std::string& text, const char* piece) {
@@ -32,30 +35,51 @@ static size_t Fuzz_Count(const std::string& text, const char* piece) {
     return count;
 }
 
+// Units of a UTF-16 text, and how many are `unit`. (The C library's wide
+// strings have 4-byte units; with -fshort-wchar they cannot hold these.)
+static size_t Fuzz_WideCount(const wchar_t* text, size_t length, wchar_t unit) {
+    size_t count = 0;
+    for (size_t i = 0; i < length; ++i) {
+        count += text[i] == unit;
+    }
+    return count;
+}
+
+// Records walked: up to the closing record, never past the block.
+template <typename Record> static size_t Fuzz_Walked(const uint8_t* data, size_t size) {
+    size_t records = size / sizeof(Record);
+    size_t walked = 0;
+    while (walked < records && data[walked * sizeof(Record)] != '\0') {
+        ++walked;
+    }
+    return walked;
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 1) {
         return 0;
     }
     g_data = data;
     g_size = size;
-    HMODULE plugin = Fake_Module("GetArchiveInfo", reinterpret_cast<FARPROC>(&Fuzz_GetArchiveInfo));
-    size_t records = (size - 1) / sizeof(ArchiveEntryInfo);
     size_t walked = 0;
-    const auto* entries = reinterpret_cast<const ArchiveEntryInfo*>(data + 1);
-    while ((data[0] & 2) == 0 && walked < records && entries[walked].method[0] != '\0') {
-        ++walked;
+    if ((data[0] & 2) == 0) {
+        walked = (data[0] & 4) ? Fuzz_Walked<ArchiveEntryInfoW>(data + 1, size - 1)
+                               : Fuzz_Walked<ArchiveEntryInfo>(data + 1, size - 1);
     }
     bool unreadable = (data[0] & 3) == 3;
     for (UINT codePage : {1252u, 932u}) {
         Fake_SetCodePage(codePage);
-        int listed = Archive_List(plugin, "C:\\data\\a.zip", 0);
-        Fuzz_Require(listed == !unreadable, "only a failed read without entries fails");
-        HANDLE block = Fake_ClipboardData(CF_TEXT);
-        Fuzz_Require((block != nullptr) == !unreadable, "a listing is placed unless it failed");
-        if (block != nullptr) {
-            std::string text(static_cast<const char*>(GlobalLock(block)));
-            GlobalUnlock(block);
-            Fuzz_Require(GlobalSize(block) == text.size() + 1, "the text ends at the block's end");
+        ListingResult listed = Archive_List(L"C:\\data\\a.zip");
+        Fuzz_Require(listed == (unreadable ? ListingResult::NotRead : ListingResult::Placed),
+                     "only a failed read without entries fails");
+        HANDLE ansi = Fake_ClipboardData(CF_TEXT);
+        HANDLE wide = Fake_ClipboardData(CF_UNICODETEXT);
+        Fuzz_Require((ansi != nullptr) == !unreadable && (wide != nullptr) == !unreadable,
+                     "a listing is placed in both forms unless it failed");
+        if (ansi != nullptr) {
+            std::string text(static_cast<const char*>(GlobalLock(ansi)));
+            GlobalUnlock(ansi);
+            Fuzz_Require(GlobalSize(ansi) == text.size() + 1, "the text ends at the block's end");
             size_t lines = Fuzz_Count(text, "\r\n");
             Fuzz_Require(lines == walked + 6, "one line per record and the fixed lines");
             Fuzz_Require(Fuzz_Count(text, "\n") == lines && Fuzz_Count(text, "\r") == lines,
@@ -64,6 +88,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             Fuzz_Require(text.size() >= footer.size() &&
                              text.compare(text.size() - footer.size(), footer.size(), footer) == 0,
                          "the footer counts the records");
+
+            const auto* unicode = static_cast<const wchar_t*>(GlobalLock(wide));
+            size_t units = static_cast<size_t>(lstrlenW(unicode));
+            Fuzz_Require(GlobalSize(wide) == (units + 1) * sizeof(wchar_t),
+                         "the UTF-16 text ends at the block's end");
+            Fuzz_Require(Fuzz_WideCount(unicode, units, L'\n') == lines &&
+                             Fuzz_WideCount(unicode, units, L'\r') == lines,
+                         "the UTF-16 text has the same lines");
+            GlobalUnlock(wide);
         }
         Fake_EmptyClipboard();
     }

@@ -12,7 +12,7 @@ seconds="${3:-60}"
 mkdir -p "$out"
 out="$(cd "$out" && pwd)"
 cxx=clang++-14
-flags="-std=c++17 -g -O1 -Wall -Wextra -Werror -fno-sanitize-recover=all
+flags="-std=c++17 -g -O1 -Wall -Wextra -Werror -fno-sanitize-recover=all -fshort-wchar
        -I$root/fuzz/win32 -I$root/fuzz -I$root"
 sanitize="-fsanitize=fuzzer,address,undefined"
 stand_in="$root/fuzz/win32/win32.cpp"

@@ -1,45 +1,136 @@
-// The growing text block of the listing. The block's capacity grows
-// geometrically and the text's length is kept beside it, so a listing costs
-// time in proportion to its length.
+// The growing text blocks of the listing, in ANSI and in UTF-16. A block's
+// capacity grows geometrically and the text's length is kept beside it, so
+// a listing costs time in proportion to its length.
 #include "listing/listing.h"
 
 #include <string.h>
 
-void Util_AppendText(ListingText* text, const char* piece, int n) {
-    if (n < 0) {
-        return;
-    }
-    SIZE_T copied = 0;
-    while (copied < static_cast<SIZE_T>(n) && piece[copied] != '\0') {
-        ++copied;
-    }
+// The text's bytes, locked, with room for `bytes` more and a terminator of
+// `unit` bytes; null when the block cannot grow, and the text is unchanged.
+static char* Listing_Room(ListingText* text, SIZE_T bytes, SIZE_T unit) {
     SIZE_T size = text->block != nullptr ? GlobalSize(text->block) : 0;
+    SIZE_T needed = text->length + bytes + unit;
     if (size == 0) {
         // A new block; an old one that reports no size is left alone.
-        HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, static_cast<SIZE_T>(n) + 1);
+        HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, bytes + unit);
         if (block == nullptr) {
-            return;
+            return nullptr;
         }
         text->block = block;
         text->length = 0;
-    } else if (text->length + copied + 1 > size) {
-        SIZE_T needed = text->length + copied + 1;
+    } else if (needed > size) {
         SIZE_T grown = size <= SIZE_MAX / 2 && size * 2 > needed ? size * 2 : needed;
         HGLOBAL block = GlobalReAlloc(text->block, grown, GMEM_MOVEABLE);
         if (block == nullptr && grown != needed) {
             block = GlobalReAlloc(text->block, needed, GMEM_MOVEABLE);
         }
         if (block == nullptr) {
-            return;
+            return nullptr;
         }
         text->block = block;
     }
-    char* bytes = static_cast<char*>(GlobalLock(text->block));
-    if (bytes == nullptr) {
+    return static_cast<char*>(GlobalLock(text->block));
+}
+
+// Counts `bytes` more as text, terminates it and unlocks the block.
+static void Listing_Commit(ListingText* text, char* locked, SIZE_T bytes, SIZE_T unit) {
+    text->length += bytes;
+    memset(locked + text->length, 0, unit);
+    GlobalUnlock(text->block);
+}
+
+void Util_AppendText(ListingText* text, const char* piece, int n) {
+    if (n < 0) {
         return;
     }
-    memcpy(bytes + text->length, piece, copied);
-    text->length += copied;
-    bytes[text->length] = '\0';
-    GlobalUnlock(text->block);
+    SIZE_T count = 0;
+    while (static_cast<int>(count) < n && piece[count] != '\0') {
+        ++count;
+    }
+    char* bytes = Listing_Room(text, count, 1);
+    if (bytes != nullptr) {
+        memcpy(bytes + text->length, piece, count);
+        Listing_Commit(text, bytes, count, 1);
+    }
+}
+
+void Util_AppendWide(ListingText* text, const wchar_t* piece, int n) {
+    if (n < 0) {
+        return;
+    }
+    SIZE_T count = 0;
+    while (static_cast<int>(count) < n && piece[count] != L'\0') {
+        ++count;
+    }
+    char* bytes = Listing_Room(text, count * sizeof(wchar_t), sizeof(wchar_t));
+    if (bytes != nullptr) {
+        memcpy(bytes + text->length, piece, count * sizeof(wchar_t));
+        Listing_Commit(text, bytes, count * sizeof(wchar_t), sizeof(wchar_t));
+    }
+}
+
+// Whether every unit is below 0x80: text that reads the same in every code
+// page, converted unit by unit without asking the system.
+static int Listing_IsAscii(const char* piece, int n) {
+    for (int i = 0; i < n; ++i) {
+        if (static_cast<unsigned char>(piece[i]) >= 0x80) {
+            return 0;
+        }
+    }
+    return 1;
+}
+
+static int Listing_IsAsciiWide(const wchar_t* piece, int n) {
+    for (int i = 0; i < n; ++i) {
+        if (piece[i] >= 0x80) {
+            return 0;
+        }
+    }
+    return 1;
+}
+
+void Util_AppendAnsiAsWide(ListingText* wide, const char* piece, int n) {
+    int ascii = Listing_IsAscii(piece, n);
+    int units = ascii || n <= 0 ? n : MultiByteToWideChar(CP_ACP, 0, piece, n, nullptr, 0);
+    if (units <= 0) {
+        return;
+    }
+    SIZE_T bytes = static_cast<SIZE_T>(units) * sizeof(wchar_t);
+    char* locked = Listing_Room(wide, bytes, sizeof(wchar_t));
+    if (locked == nullptr) {
+        return;
+    }
+    auto* out = reinterpret_cast<wchar_t*>(locked + wide->length);
+    if (ascii) {
+        for (int i = 0; i < n; ++i) {
+            out[i] = static_cast<unsigned char>(piece[i]);
+        }
+    } else if (MultiByteToWideChar(CP_ACP, 0, piece, n, out, units) != units) {
+        bytes = 0;
+    }
+    Listing_Commit(wide, locked, bytes, sizeof(wchar_t));
+}
+
+void Util_AppendWideAsAnsi(ListingText* ansi, const wchar_t* piece, int n) {
+    int ascii = Listing_IsAsciiWide(piece, n);
+    int count = ascii || n <= 0
+                    ? n
+                    : WideCharToMultiByte(CP_ACP, 0, piece, n, nullptr, 0, nullptr, nullptr);
+    if (count <= 0) {
+        return;
+    }
+    char* locked = Listing_Room(ansi, static_cast<SIZE_T>(count), 1);
+    if (locked == nullptr) {
+        return;
+    }
+    char* out = locked + ansi->length;
+    SIZE_T bytes = static_cast<SIZE_T>(count);
+    if (ascii) {
+        for (int i = 0; i < n; ++i) {
+            out[i] = static_cast<char>(piece[i]);
+        }
+    } else if (WideCharToMultiByte(CP_ACP, 0, piece, n, out, count, nullptr, nullptr) != count) {
+        bytes = 0;
+    }
+    Listing_Commit(ansi, locked, bytes, 1);
 }

@@ -25,7 +25,7 @@ void Listing_Ratio(uint64_t packed, uint64_t original, ListingWide* whole, unsig
     *tenths = tenth == 10 ? 0 : tenth;
 }
 
-void Listing_Count(ListingTotals* totals, uint64_t original, uint64_t packed) {
+void Listing_AddToTotals(ListingTotals* totals, uint64_t original, uint64_t packed) {
     totals->original += original;
     totals->packed += packed;
     totals->files += 1;
@@ -50,6 +50,10 @@ int Listing_Decimal(char* out, ListingWide value, int width) {
 
 char Listing_Shown(char c) {
     return static_cast<unsigned char>(c) < 0x20 ? '?' : c;
+}
+
+wchar_t Listing_ShownWide(wchar_t c) {
+    return c < 0x20 ? L'?' : c;
 }
 
 void Listing_TypeField(char* out, const char method[8]) {

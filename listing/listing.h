@@ -2,33 +2,54 @@
 // fixed-column text table of them, with totals and ratios, on the clipboard.
 #pragma once
 
-#include "plugin/spi.h"
+#include "plugin/registry.h"
 
-// Ratio arithmetic is exact: packed x 10000 needs twice the width of a size.
+// The ratio's long division holds up to ten times a sum of sizes: 128 bits
+// on x64; on x86, where sums of 32-bit sizes stay below 2^56, 64 bits.
 #ifdef _WIN64
 typedef unsigned __int128 ListingWide;
 #else
 typedef uint64_t ListingWide;
 #endif
 
-// The listing's text as it grows: a movable global block holding a
-// NUL-terminated text of `length` bytes; the block may be larger. `block` is
-// null until the first piece is appended.
+// One form of the listing's text as it grows: a movable global block
+// holding `length` bytes of text and a terminating zero unit (one byte in
+// ANSI, two in UTF-16); the block may be larger. `block` is null until the
+// first piece is appended.
 struct ListingText {
     HGLOBAL block;
     SIZE_T length;
 };
 
-// Lists the archive that starts `offset` bytes into the file. 0 when the
-// plug-in reports a failure and hands back no entries: nothing is placed and
-// the clipboard keeps its content. Otherwise 1, whether or not the text
-// could be built and placed.
-int Archive_List(HMODULE plugin, const char* archivePath, SpiWord offset);
+// The listing in both forms, grown side by side: the ANSI text placed as
+// CF_TEXT and the UTF-16 text placed as CF_UNICODETEXT.
+struct Listing {
+    ListingText ansi;
+    ListingText wide;
+};
+
+// How a listing ended: placed on the clipboard; built but refused by the
+// clipboard (or not built at all); or not read, because the plug-in failed
+// and handed back no entries, and the next plug-in may try.
+enum class ListingResult { Placed, NotPlaced, NotRead };
+
+// Asks the accepting archive plug-in for the entries of the archive at
+// `archivePath` (the path the user gave, shown in the title) and places
+// their listing, in both forms, on the clipboard.
+ListingResult Archive_List(const wchar_t* archivePath);
 
 // Appends at most `n` bytes of `piece`, stopping at its NUL. When the block
 // cannot grow the piece is left out and the text stays as it was. Growth is
 // geometric: a listing's cost is linear in its length.
 void Util_AppendText(ListingText* text, const char* piece, int n);
+// The same for UTF-16 text: at most `n` units, stopping at a zero unit.
+void Util_AppendWide(ListingText* text, const wchar_t* piece, int n);
+// Appends `n` bytes of ANSI text to a UTF-16 text, converted with the ANSI
+// code page; and `n` units of UTF-16 text to an ANSI text, converted as the
+// system converts clipboard text (a character the code page cannot spell
+// becomes its best fit or '?').
+void Util_AppendAnsiAsWide(ListingText* wide, const char* piece, int n);
+void Util_AppendWideAsAnsi(ListingText* ansi, const wchar_t* piece, int n);
 
 // Replaces each backslash character with a slash, in place, stepping by
 // characters so that the second byte of a double-byte character is kept.
@@ -43,7 +64,7 @@ struct ListingTotals {
 };
 
 // Adds one entry's sizes to the sums and counts it.
-void Listing_Count(ListingTotals* totals, uint64_t original, uint64_t packed);
+void Listing_AddToTotals(ListingTotals* totals, uint64_t original, uint64_t packed);
 
 // The ratio of packed to original size in tenths of a percent, rounded:
 // whole percent and tenths digit; 0.0 when the original size is 0.
@@ -53,10 +74,11 @@ void Listing_Ratio(uint64_t packed, uint64_t original, ListingWide* whole, unsig
 // returns the number of characters written (no terminator).
 int Listing_Decimal(char* out, ListingWide value, int width);
 
-// A byte of a record's text as the listing shows it: a control character
-// as '?', so that no name or method can end its line and forge the next. No
-// double-byte character has a second byte below 0x40.
+// A byte or unit of a record's text as the listing shows it: a control
+// character as '?', so that no name or method can end its line and forge
+// the next. No double-byte character has a second byte below 0x40.
 char Listing_Shown(char c);
+wchar_t Listing_ShownWide(wchar_t c);
 
 // The 8-character type column: the method text centred, padded with spaces,
 // control characters shown as '?'.

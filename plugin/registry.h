@@ -1,51 +1,90 @@
 // The plug-in registry: finds the plug-in files (*.spi, and on x64 also the
-// 64-bit *.sph) in the program's directory and the registered plug-in
-// directory, keeps those that declare an image-input
-// or archive interface, picks the one that supports a file, classifies it,
-// and unloads them all at the end. One process-wide record, g_plugins.
+// 64-bit *.sph) in the program's folder and the registered plug-in folder,
+// and asks them about a file one at a time, in a fixed order: each is
+// loaded, its version checked and its support test asked, and it is freed
+// again unless it accepts. A plug-in that accepts and then fails is freed
+// and the search goes on with the next; one that faults is never asked
+// again. One process-wide record, g_plugins.
 #pragma once
 
-#include <windows.h>
+#include "plugin/spi.h"
 
 constexpr int PLUGIN_PATH_SIZE = 260;
 constexpr int HEAD_SKIP = 128;
 
 enum PluginKind { PLUGIN_KIND_NONE = 0, PLUGIN_KIND_IMAGE = 1, PLUGIN_KIND_ARCHIVE = 2 };
 
-enum {
-    PLUGIN_DIR_REGISTRY = 1,
-    PLUGIN_DIR_PROGRAM = 2,
-    PLUGIN_DIR_WINDOWS = 4,
-    PLUGIN_DIR_ALL = 255,
+// How a call into a plug-in went: it returned, the plug-in lacks the entry
+// point (or the path form it needs), or it faulted.
+enum class PluginCall { Returned, Missing, Faulted };
+
+// One plug-in file of the run, by full path.
+struct PluginFile {
+    wchar_t path[PLUGIN_PATH_SIZE];
+    int faulted; // it faulted in this run: it stays loaded and is not asked again
 };
 
 struct PluginRegistry {
-    int initialised;
+    wchar_t registeredDir[PLUGIN_PATH_SIZE];
+    wchar_t programDir[PLUGIN_PATH_SIZE];
+    PluginFile* files; // fixed local block of `capacity` records, `count` in use, or null
     int count;
-    HMODULE* table; // fixed global block of `capacity` entries, or null
     int capacity;
-    char registeredDir[PLUGIN_PATH_SIZE];
-    char programDir[PLUGIN_PATH_SIZE];
+    // The search: the file as UTF-16, as ANSI (null when the code page
+    // cannot spell it even by its short path), and its head block.
+    const wchar_t* path;
+    const char* ansiPath;
+    const char* head;
+    int pass; // 0: the head; 1: the head HEAD_SKIP bytes on
+    int next; // the next file to ask
+    // The plug-in that accepted: loaded, with its kind; null between.
+    HMODULE module;
+    int current;
+    PluginKind kind;
 };
 
 extern PluginRegistry g_plugins;
 
-// 1 when the registered directory was read from the per-user registry.
+// Reads the registered folder from the per-user registry (as UTF-16) and
+// works out the program's own folder. 1 when a registered folder was read.
 int Plugin_Init();
-// Counts the plug-in files of the selected directories, then loads and
-// validates those of the program and registered directories. 1 when the
-// load pass ran.
-int Plugin_Load(int selector);
-// Number of non-empty files below 4 GiB matching a wildcard pattern.
-int Plugin_CountFiles(const char* pattern);
-// Unloads the current set and allocates an empty table of `capacity` entries.
-int Plugin_AllocTable(int capacity);
-// Unloads every plug-in and frees the table; safe to call again.
-void Plugin_Free();
-// 0 when not initialised, else Plugin_Free and 1.
-int Plugin_Release();
-// The first plug-in in load order whose IsSupported accepts the head; when
-// none does, the first that accepts the head HEAD_SKIP bytes further on, and
-// then *skipOut is 1 (0 otherwise). `skipOut` may be null.
-HMODULE Plugin_Find(const char* path, const void* head, int* skipOut);
-PluginKind Plugin_Kind(HMODULE module);
+// Lists the plug-in files of the program's folder and then of the
+// registered one (once, when they are the same folder), each folder's
+// *.spi before its *.sph, and within that by name. Returns their number.
+int Plugin_Load();
+// Starts a search over the listed files for the file at `path` whose first
+// bytes are in `head` (FILE_HEAD_SIZE + 1 bytes). Nothing is copied.
+void Plugin_StartSearch(const wchar_t* path, const char* ansiPath, const char* head);
+// Frees the plug-in that accepted last (unless it faulted) and asks the
+// next ones until one accepts: 1 with g_plugins.module and kind set, 0 when
+// no plug-in is left in either pass.
+int Plugin_Next();
+// The offset the accepting plug-in reads the file from: 0, or HEAD_SKIP in
+// the second pass.
+SpiWord Plugin_Offset();
+// Frees the plug-in that accepted last and the file list; safe to call again.
+void Plugin_Release();
+
+// The loaded plug-in's GetPluginInfo(0): its version text, at most
+// `length` bytes of it.
+PluginCall Plugin_GetVersion(char* version, int length);
+// The loaded plug-in's support test of a head block: IsSupportedW with the
+// UTF-16 path where it has it, else IsSupported with the ANSI path.
+PluginCall Plugin_IsSupported(const char* head, int* accepted);
+// The accepting plug-in's GetPicture (or GetPictureW) and GetArchiveInfo
+// (or GetArchiveInfoW) for the searched file, from Plugin_Offset(). The
+// plug-in's own result goes to *result; *wideRecords says whether the
+// entries are ArchiveEntryInfoW. A plug-in that faults is marked.
+PluginCall Plugin_GetPicture(HLOCAL* header, HLOCAL* pixels, int* result);
+PluginCall Plugin_GetArchiveInfo(HLOCAL* entries, int* wideRecords, int* result);
+
+// The kind a version text declares: exactly "00IN" or "00AM".
+PluginKind Plugin_Kind(const char* version);
+// Whether a text names a folder by full path: "X:\..." or "\\server\share...".
+int Plugin_IsFullPath(const wchar_t* dir);
+// Whether two folder texts name the same folder: equal but for case and
+// trailing backslashes.
+int Plugin_SameFolder(const wchar_t* a, const wchar_t* b);
+// The order of plug-in file names: ordinal without regard to case, as NTFS
+// lists a folder, and by case where that is all that differs. <0, 0 or >0.
+int Plugin_CompareNames(const wchar_t* a, const wchar_t* b);

@@ -1,5 +1,6 @@
 // The plug-in interface: the entry points of an image-input or archive
-// plug-in (.spi), the records they hand back, and the version texts.
+// plug-in (.spi), their wide-character twins that many plug-ins also export,
+// the records they hand back, and the version texts.
 // The x86 build is the 32-bit interface: stdcall, every argument one 32-bit
 // word. The x64 build follows the 64-bit convention of published plug-ins:
 // addresses and offsets are pointer-sized and the entry record is wider.
@@ -31,6 +32,24 @@ typedef int(WINAPI* GetPictureProc)(LPCSTR path, SpiWord offset, unsigned flag, 
                                     HLOCAL* pixels, SpiProgressProc progress, SpiWord data);
 typedef int(WINAPI* GetArchiveInfoProc)(LPCSTR path, SpiWord offset, unsigned flag,
                                         HLOCAL* entries);
+// The twins take the file name as UTF-16 and are otherwise the same;
+// GetArchiveInfoW hands back ArchiveEntryInfoW records.
+typedef int(WINAPI* IsSupportedWProc)(LPCWSTR path, void* head);
+typedef int(WINAPI* GetPictureWProc)(LPCWSTR path, SpiWord offset, unsigned flag, HLOCAL* header,
+                                     HLOCAL* pixels, SpiProgressProc progress, SpiWord data);
+typedef int(WINAPI* GetArchiveInfoWProc)(LPCWSTR path, SpiWord offset, unsigned flag,
+                                         HLOCAL* entries);
+
+// Results of GetPicture and GetArchiveInfo.
+enum {
+    SPI_OK = 0,
+    SPI_ABORTED = 1,
+    SPI_UNKNOWN_FORMAT = 2,
+    SPI_BROKEN_DATA = 3,
+    SPI_NO_MEMORY = 4,
+    SPI_READ_ERROR = 6,
+    SPI_NOT_IMPLEMENTED = -1,
+};
 
 constexpr char SPI_VERSION_IMAGE[] = "00IN";
 constexpr char SPI_VERSION_ARCHIVE[] = "00AM";
@@ -42,6 +61,9 @@ inline void* Spi_Entry(HMODULE module, const char* name) {
     return reinterpret_cast<void*>(GetProcAddress(module, name));
 }
 
+// Units in an entry record's path and file name fields.
+constexpr int SPI_NAME_FIELD = 200;
+
 #pragma pack(push, 1)
 // One archive entry; an array of them ends with a record whose method
 // begins with a zero byte.
@@ -51,8 +73,22 @@ struct ArchiveEntryInfo {
     SpiSize compsize;
     SpiSize filesize;
     SpiTime timestamp;
-    char path[200];
-    char filename[200];
+    char path[SPI_NAME_FIELD];
+    char filename[SPI_NAME_FIELD];
+    uint32_t crc;
+#ifdef _WIN64
+    uint8_t padding[4];
+#endif
+};
+// The same entry from GetArchiveInfoW: path and file name in UTF-16.
+struct ArchiveEntryInfoW {
+    char method[8];
+    SpiSize position;
+    SpiSize compsize;
+    SpiSize filesize;
+    SpiTime timestamp;
+    wchar_t path[SPI_NAME_FIELD];
+    wchar_t filename[SPI_NAME_FIELD];
     uint32_t crc;
 #ifdef _WIN64
     uint8_t padding[4];
@@ -71,6 +107,11 @@ static_assert(offsetof(ArchiveEntryInfo, path) == 40, "path");
 static_assert(offsetof(ArchiveEntryInfo, filename) == 240, "filename");
 static_assert(offsetof(ArchiveEntryInfo, crc) == 440, "crc");
 static_assert(sizeof(ArchiveEntryInfo) == 448, "64-bit entry record");
+static_assert(offsetof(ArchiveEntryInfoW, timestamp) == 32, "wide timestamp");
+static_assert(offsetof(ArchiveEntryInfoW, path) == 40, "wide path");
+static_assert(offsetof(ArchiveEntryInfoW, filename) == 440, "wide filename");
+static_assert(offsetof(ArchiveEntryInfoW, crc) == 840, "wide crc");
+static_assert(sizeof(ArchiveEntryInfoW) == 848, "64-bit wide entry record");
 #else
 static_assert(sizeof(void*) == 4 && sizeof(SpiWord) == 4 && sizeof(HLOCAL*) == 4,
               "every argument is one 32-bit word");
@@ -82,7 +123,13 @@ static_assert(offsetof(ArchiveEntryInfo, path) == 24, "path");
 static_assert(offsetof(ArchiveEntryInfo, filename) == 224, "filename");
 static_assert(offsetof(ArchiveEntryInfo, crc) == 424, "crc");
 static_assert(sizeof(ArchiveEntryInfo) == 428, "32-bit entry record");
+static_assert(offsetof(ArchiveEntryInfoW, timestamp) == 20, "wide timestamp");
+static_assert(offsetof(ArchiveEntryInfoW, path) == 24, "wide path");
+static_assert(offsetof(ArchiveEntryInfoW, filename) == 424, "wide filename");
+static_assert(offsetof(ArchiveEntryInfoW, crc) == 824, "wide crc");
+static_assert(sizeof(ArchiveEntryInfoW) == 828, "32-bit wide entry record");
 #endif
+static_assert(sizeof(wchar_t) == 2, "UTF-16 units");
 
 static_assert(sizeof(BITMAPINFOHEADER) == 40, "bitmap header");
 static_assert(offsetof(BITMAPINFOHEADER, biWidth) == 4 &&

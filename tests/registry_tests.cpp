@@ -1,5 +1,6 @@
 // The plug-in registry, run in this process: this program's folder is the
-// registry's program directory, so the tests place plug-ins beside it.
+// registry's program folder, so the tests place plug-ins beside it. The
+// fixtures' log shows which plug-in was loaded, asked and freed, in order.
 #include "plugin/registry.h"
 #include "tests/support/harness.h"
 
@@ -30,21 +31,53 @@ void Registry_Reset() {
     Test_ClearLog();
 }
 
-std::string ModuleName(HMODULE module) {
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(module, path, MAX_PATH);
-    std::string text = path;
-    return text.substr(text.rfind('\\') + 1);
+std::string NameOf(const wchar_t* path) {
+    std::wstring text = path;
+    text = text.substr(text.rfind(L'\\') + 1);
+    return std::string(text.begin(), text.end());
 }
 
-// A head block: "HEAD" at its start and "SKIP" 128 bytes further on.
-struct Head {
-    char bytes[3073] = {};
-    Head() {
-        memcpy(bytes, "HEAD", 4);
-        memcpy(bytes + 128, "SKIP", 4);
+// The listed plug-in files' names, in the order they are asked.
+std::string Listed() {
+    std::string names;
+    for (int i = 0; i < g_plugins.count; ++i) {
+        names += NameOf(g_plugins.files[i].path) + " ";
     }
+    return names;
+}
+
+// One search as the program runs it: the folders read, the files listed
+// and asked until one accepts, about a head block that begins with `tag`
+// and has "SKIP" 128 bytes on. The accepting file's name and pass, or "".
+struct Found {
+    std::string name;
+    int pass;
 };
+Found Search(const char* tag = "HEAD") {
+    static char head[3073];
+    memset(head, 0, sizeof head);
+    memcpy(head, tag, 4);
+    memcpy(head + 128, "SKIP", 4);
+    Plugin_Init();
+    Plugin_Load();
+    Plugin_StartSearch(L"x", "x", head);
+    if (!Plugin_Next()) {
+        return {"", -1};
+    }
+    return {NameOf(g_plugins.files[g_plugins.current].path), g_plugins.pass};
+}
+
+// The log of a search in which every listed plug-in declines, each loaded,
+// asked and freed before the next, first about the head and then 128 on.
+std::string DecliningLog(const std::vector<std::string>& names) {
+    std::string log;
+    for (const char* seen : {"HEAD", "SKIP"}) {
+        for (const std::string& name : names) {
+            log += name + " attach\n" + name + " IsSupported " + seen + "\n" + name + " detach\n";
+        }
+    }
+    return log;
+}
 
 class Registry : public ::testing::Test {
   protected:
@@ -60,69 +93,77 @@ class Registry : public ::testing::Test {
     std::string reg;
 };
 
-TEST_F(Registry, ProgramDirectoryIsAskedBeforeTheRegisteredOne) {
-    ASSERT_TRUE(Test_CopyFixture("none.spi", Host("p.spi")));
-    ASSERT_TRUE(Test_CopyFixture("none.spi", reg + "\\r.spi"));
-    ASSERT_EQ(Plugin_Init(), 1);
-    ASSERT_EQ(Plugin_Load(PLUGIN_DIR_ALL), 1);
-    EXPECT_EQ(g_plugins.count, 2);
-    Head head;
-    int skip = 7;
-    EXPECT_EQ(Plugin_Find("x", head.bytes, &skip), nullptr);
-    EXPECT_EQ(skip, 7);
-    EXPECT_EQ(Test_ReadLog(), "p.spi IsSupported HEAD\nr.spi IsSupported HEAD\n"
-                              "p.spi IsSupported SKIP\nr.spi IsSupported SKIP\n");
-}
-
-// Published 64-bit plug-ins are named *.sph: the x64 program loads them
-// after each folder's *.spi, the x86 program not at all.
-TEST_F(Registry, SixtyFourBitPluginFilesFollowEachFoldersOwn) {
-    for (std::string path : {Host("p.sph"), Host("p.spi"), reg + "\\r.sph", reg + "\\r.spi"}) {
-        ASSERT_TRUE(Test_CopyFixture("none.spi", path));
+// Each folder's *.spi before its *.sph (x64 only), each by name without
+// regard to case, the program's folder first; one plug-in loaded at a time.
+TEST_F(Registry, FoldersPatternsAndNamesInAFixedOrder) {
+    for (const char* name : {"b.spi", "p.sph", "A.spi"}) {
+        ASSERT_TRUE(Test_CopyFixture("none.spi", Host(name)));
     }
-    ASSERT_EQ(Plugin_Init(), 1);
-    ASSERT_EQ(Plugin_Load(PLUGIN_DIR_ALL), 1);
-    Head head;
-    EXPECT_EQ(Plugin_Find("x", head.bytes, nullptr), nullptr);
-    std::string log = Test_ReadLog();
+    for (const char* name : {"r.sph", "_r.spi", "1r.spi", "R.spi"}) {
+        ASSERT_TRUE(Test_CopyFixture("none.spi", reg + "\\" + name));
+    }
+    EXPECT_EQ(Search().name, "");
 #ifdef _WIN64
-    EXPECT_EQ(g_plugins.capacity, 4);
-    EXPECT_EQ(log.substr(0, log.find("SKIP")), "p.spi IsSupported HEAD\np.sph IsSupported HEAD\n"
-                                               "r.spi IsSupported HEAD\nr.sph IsSupported HEAD\n"
-                                               "p.spi IsSupported ");
+    std::vector<std::string> order = {"A.spi", "b.spi",  "p.sph", "1r.spi",
+                                      "R.spi", "_r.spi", "r.sph"};
 #else
-    EXPECT_EQ(g_plugins.capacity, 2);
-    EXPECT_EQ(log.substr(0, log.find("SKIP")),
-              "p.spi IsSupported HEAD\nr.spi IsSupported HEAD\np.spi IsSupported ");
+    std::vector<std::string> order = {"A.spi", "b.spi", "1r.spi", "R.spi", "_r.spi"};
 #endif
+    std::string listed;
+    for (const std::string& name : order) {
+        listed += name + " ";
+    }
+    EXPECT_EQ(Listed(), listed);
+    EXPECT_EQ(Test_ReadLog(true), DecliningLog(order));
 }
 
-TEST_F(Registry, RegisteredDirectoryEqualToProgramDirectoryLoadsEveryPluginTwice) {
-    Test_SetPluginPath(Test_HostDir());
-    ASSERT_TRUE(Test_CopyFixture("none.spi", Host("a.spi")));
-    ASSERT_EQ(Plugin_Init(), 1);
-    ASSERT_EQ(Plugin_Load(PLUGIN_DIR_ALL), 1);
-    ASSERT_EQ(g_plugins.count, 2);
-    EXPECT_EQ(g_plugins.table[0], g_plugins.table[1]);
-    Head head;
-    EXPECT_EQ(Plugin_Find("x", head.bytes, nullptr), nullptr);
-    EXPECT_EQ(Test_ReadLog(), "a.spi IsSupported HEAD\na.spi IsSupported HEAD\n"
-                              "a.spi IsSupported SKIP\na.spi IsSupported SKIP\n");
-    EXPECT_EQ(Plugin_Release(), 1);
-    EXPECT_EQ(GetModuleHandleA(Host("a.spi").c_str()), nullptr);
+// Without a registered folder, or with the program's own registered, the
+// plug-ins beside the program are asked, each once.
+TEST_F(Registry, ThePluginsBesideTheProgramWithoutOrAsTheRegisteredFolder) {
+    struct Case {
+        const char* name;
+        std::string value; // "-": no key at all
+    };
+    const Case cases[] = {
+        {"no key", "-"},
+        {"an empty value", ""},
+        {"the program's folder", Test_HostDir()},
+        {"the program's folder in other case, with a backslash",
+         [] {
+             std::string dir = Test_HostDir() + "\\";
+             CharUpperA(&dir[0]);
+             return dir;
+         }()},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Registry_Reset();
+        if (c.value == "-") {
+            Test_DeletePluginKey();
+        } else {
+            Test_SetPluginPath(c.value);
+        }
+        ASSERT_TRUE(Test_CopyFixture("all.spi", Host("a.spi")));
+        EXPECT_EQ(Search().name, "a.spi");
+        EXPECT_EQ(Listed(), "a.spi ");
+    }
 }
 
 TEST_F(Registry, VersionTextDecidesLoadingAndKind) {
     struct Case {
         const char* fixture;
-        int loaded;
+        const char* tag; // a head the fixture accepts
+        bool asked;
         PluginKind kind;
     };
     const Case cases[] = {
-        {"img.spi", 1, PLUGIN_KIND_IMAGE},   {"arc.spi", 1, PLUGIN_KIND_ARCHIVE},
-        {"lower.spi", 1, PLUGIN_KIND_NONE},  {"lowam.spi", 1, PLUGIN_KIND_NONE},
-        {"other.spi", 0, PLUGIN_KIND_NONE},  {"noinfo.spi", 0, PLUGIN_KIND_NONE},
-        {"longer.spi", 0, PLUGIN_KIND_NONE},
+        {"img.spi", "FXPC", true, PLUGIN_KIND_IMAGE},
+        {"arc.spi", "FXAR", true, PLUGIN_KIND_ARCHIVE},
+        {"lower.spi", "HEAD", true, PLUGIN_KIND_NONE},
+        {"lowam.spi", "HEAD", true, PLUGIN_KIND_NONE},
+        {"other.spi", "HEAD", false, PLUGIN_KIND_NONE},
+        {"noinfo.spi", "HEAD", false, PLUGIN_KIND_NONE},
+        {"longer.spi", "HEAD", false, PLUGIN_KIND_NONE},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.fixture);
@@ -130,93 +171,15 @@ TEST_F(Registry, VersionTextDecidesLoadingAndKind) {
         Test_RemoveDir(reg);
         reg = Test_FreshDir("registry");
         ASSERT_TRUE(Test_CopyFixture(c.fixture, reg + "\\" + c.fixture));
-        ASSERT_EQ(Plugin_Init(), 1);
-        ASSERT_EQ(Plugin_Load(PLUGIN_DIR_REGISTRY), 1);
-        ASSERT_EQ(g_plugins.count, c.loaded);
-        EXPECT_EQ(g_plugins.capacity, 1);
-        if (c.loaded) {
-            EXPECT_EQ(Plugin_Kind(g_plugins.table[0]), c.kind);
+        EXPECT_EQ(Search(c.tag).name, c.asked ? c.fixture : "");
+        EXPECT_EQ(Test_ReadLog(),
+                  c.asked ? std::string(c.fixture) + " IsSupported " + c.tag + "\n" : "");
+        if (c.asked) {
+            EXPECT_EQ(g_plugins.kind, c.kind);
         }
         Plugin_Release();
         EXPECT_EQ(GetModuleHandleA((reg + "\\" + c.fixture).c_str()), nullptr);
     }
-}
-
-TEST_F(Registry, PluginsOnlyInTheWindowsDirectoryAreCountedButNotLoaded) {
-    char windows[MAX_PATH];
-    ASSERT_NE(GetWindowsDirectoryA(windows, MAX_PATH), 0u);
-    std::string planted = std::string(windows) + "\\qxtest.spi";
-    ASSERT_TRUE(Test_CopyFixture("all.spi", planted));
-    ASSERT_EQ(Plugin_Init(), 1);
-    int loaded = Plugin_Load(PLUGIN_DIR_ALL);
-    int count = g_plugins.count;
-    int capacity = g_plugins.capacity;
-    bool table = g_plugins.table != nullptr;
-    Plugin_Release();
-    DeleteFileA(planted.c_str());
-    EXPECT_EQ(loaded, 1);
-    EXPECT_EQ(count, 0);
-    EXPECT_EQ(capacity, 1);
-    EXPECT_TRUE(table);
-    Head head;
-    EXPECT_EQ(Plugin_Find("x", head.bytes, nullptr), nullptr);
-    EXPECT_EQ(Test_ReadLog(true), "");
-}
-
-TEST_F(Registry, SecondLoadReplacesTheFirstSetOrKeepsItWhenNothingIsCounted) {
-    ASSERT_TRUE(Test_CopyFixture("all.spi", reg + "\\a.spi"));
-    ASSERT_EQ(Plugin_Init(), 1);
-    ASSERT_EQ(Plugin_Load(PLUGIN_DIR_ALL), 1);
-    ASSERT_TRUE(Test_CopyFixture("all.spi", Host("b.spi")));
-    ASSERT_EQ(Plugin_Load(PLUGIN_DIR_ALL), 1);
-    EXPECT_EQ(Test_ReadLog(true), "a.spi attach\na.spi detach\nb.spi attach\na.spi attach\n");
-    ASSERT_EQ(g_plugins.count, 2);
-    HMODULE* table = g_plugins.table;
-
-    Test_ClearLog();
-    EXPECT_EQ(Plugin_Load(PLUGIN_DIR_WINDOWS), 0);
-    EXPECT_EQ(g_plugins.count, 2);
-    EXPECT_EQ(g_plugins.table, table);
-    Head head;
-    EXPECT_EQ(ModuleName(Plugin_Find("x", head.bytes, nullptr)), "b.spi");
-    EXPECT_EQ(Plugin_Load(0), 0);
-    EXPECT_EQ(g_plugins.count, 2);
-    EXPECT_EQ(Test_ReadLog(true), "b.spi IsSupported HEAD\n");
-}
-
-TEST_F(Registry, EmptyFilesAndFoldersNamedLikePluginsAreNotCounted) {
-    ASSERT_TRUE(Test_WriteFile(reg + "\\empty.spi", ""));
-    ASSERT_TRUE(CreateDirectoryA((reg + "\\folder.spi").c_str(), nullptr));
-    ASSERT_TRUE(Test_CopyFixture("all.spi", reg + "\\real.spi"));
-    EXPECT_EQ(Plugin_CountFiles((reg + "\\*.spi").c_str()), 1);
-    EXPECT_EQ(Plugin_CountFiles((reg + "\\*.none").c_str()), 0);
-    ASSERT_EQ(Plugin_Init(), 1);
-    ASSERT_EQ(Plugin_Load(PLUGIN_DIR_REGISTRY), 1);
-    EXPECT_EQ(g_plugins.capacity, 1);
-    EXPECT_EQ(g_plugins.count, 1);
-    Plugin_Release();
-    RemoveDirectoryA((reg + "\\folder.spi").c_str());
-}
-
-TEST_F(Registry, PathEndingWithBackslashIsUsedUnchanged) {
-    Test_SetPluginPath(reg + "\\");
-    ASSERT_TRUE(Test_CopyFixture("all.spi", reg + "\\a.spi"));
-    ASSERT_EQ(Plugin_Init(), 1);
-    EXPECT_EQ(std::string(g_plugins.registeredDir), reg + "\\");
-    ASSERT_EQ(Plugin_Load(PLUGIN_DIR_REGISTRY), 1);
-    ASSERT_EQ(g_plugins.count, 1);
-    char loadedFrom[MAX_PATH] = {};
-    GetModuleFileNameA(g_plugins.table[0], loadedFrom, MAX_PATH);
-    EXPECT_EQ(ModuleName(g_plugins.table[0]), "a.spi");
-}
-
-TEST_F(Registry, HeadBelow0x10000IsAHandleAndAskedOncePerPlugin) {
-    ASSERT_TRUE(Test_CopyFixture("none.spi", Host("p.spi")));
-    ASSERT_TRUE(Test_CopyFixture("none.spi", reg + "\\r.spi"));
-    ASSERT_EQ(Plugin_Init(), 1);
-    ASSERT_EQ(Plugin_Load(PLUGIN_DIR_ALL), 1);
-    EXPECT_EQ(Plugin_Find("x", reinterpret_cast<void*>(0xFFFF), nullptr), nullptr);
-    EXPECT_EQ(Test_ReadLog(), "p.spi IsSupported #handle\nr.spi IsSupported #handle\n");
 }
 
 // Every plug-in is asked about the head before any is asked 128 bytes on.
@@ -225,7 +188,7 @@ TEST_F(Registry, HeadMatchesWinOverMatchesFurtherOn) {
         const char* first;
         const char* second;
         const char* answer;
-        int skip;
+        int pass;
         const char* log;
     };
     const Case cases[] = {
@@ -243,27 +206,22 @@ TEST_F(Registry, HeadMatchesWinOverMatchesFurtherOn) {
         Registry_Reset();
         ASSERT_TRUE(Test_CopyFixture(c.first, Host("p.spi")));
         ASSERT_TRUE(Test_CopyFixture(c.second, reg + "\\r.spi"));
-        ASSERT_EQ(Plugin_Init(), 1);
-        ASSERT_EQ(Plugin_Load(PLUGIN_DIR_ALL), 1);
-        Head head;
-        int skip = -1;
-        EXPECT_EQ(ModuleName(Plugin_Find("x", head.bytes, &skip)), c.answer);
-        EXPECT_EQ(skip, c.skip);
+        Found found = Search();
+        EXPECT_EQ(found.name, c.answer);
+        EXPECT_EQ(found.pass, c.pass);
+        EXPECT_EQ(Plugin_Offset(), c.pass == 1 ? HEAD_SKIP : 0);
         EXPECT_EQ(Test_ReadLog(), c.log);
     }
 }
 
-TEST_F(Registry, WithoutTheRegistryKeyNothingIsLoaded) {
-    Test_DeletePluginKey();
-    ASSERT_TRUE(Test_CopyFixture("all.spi", Host("a.spi")));
-    EXPECT_EQ(Plugin_Init(), 0);
-    EXPECT_EQ(Plugin_Load(PLUGIN_DIR_ALL), 0);
-    EXPECT_EQ(g_plugins.count, 0);
-    EXPECT_EQ(g_plugins.table, nullptr);
-    Head head;
-    EXPECT_EQ(Plugin_Find("x", head.bytes, nullptr), nullptr);
-    EXPECT_EQ(Plugin_Release(), 0);
-    EXPECT_EQ(Test_ReadLog(true), "");
+TEST_F(Registry, EmptyFilesAndFoldersNamedLikePluginsAreNotListed) {
+    ASSERT_TRUE(Test_WriteFile(reg + "\\empty.spi", ""));
+    ASSERT_TRUE(CreateDirectoryA((reg + "\\folder.spi").c_str(), nullptr));
+    ASSERT_TRUE(Test_CopyFixture("all.spi", reg + "\\real.spi"));
+    EXPECT_EQ(Search().name, "real.spi");
+    EXPECT_EQ(Listed(), "real.spi ");
+    Plugin_Release();
+    RemoveDirectoryA((reg + "\\folder.spi").c_str());
 }
 
 TEST_F(Registry, TextsTooLongForTheirBufferAreSkippedNotCut) {
@@ -278,11 +236,10 @@ TEST_F(Registry, TextsTooLongForTheirBufferAreSkippedNotCut) {
         padded += "\\";
     }
     Test_SetPluginPath(padded);
-    ASSERT_EQ(Plugin_Init(), 1);
-    EXPECT_EQ(Plugin_Load(PLUGIN_DIR_REGISTRY), 0);
+    EXPECT_EQ(Search().name, "");
     EXPECT_EQ(g_plugins.count, 0);
 
-    // A directory text that fits, with one entry whose full path is 260
+    // A folder text that fits, with one file whose full path is 260
     // characters: cut to fit, it would name the ".sp" file beside it.
     Registry_Reset();
     std::string fits = reg;
@@ -294,11 +251,8 @@ TEST_F(Registry, TextsTooLongForTheirBufferAreSkippedNotCut) {
     longName.replace(longName.size() - 4, 4, ".spi");
     ASSERT_TRUE(Test_CopyFixture("none.spi", reg + "\\" + longName));
     ASSERT_TRUE(Test_CopyFixture("all.spi", reg + "\\" + longName.substr(0, longName.size() - 1)));
-    ASSERT_EQ(Plugin_Init(), 1);
-    ASSERT_EQ(Plugin_Load(PLUGIN_DIR_REGISTRY), 1);
-    EXPECT_EQ(g_plugins.capacity, 2);
-    ASSERT_EQ(g_plugins.count, 1);
-    EXPECT_EQ(ModuleName(g_plugins.table[0]), "a.spi");
+    EXPECT_EQ(Search().name, "a.spi");
+    EXPECT_EQ(Listed(), "a.spi ");
 }
 
 // Runs the registry with the current folder set to a scratch folder.
@@ -323,21 +277,19 @@ TEST_F(Registry, OnlyFullPathsNameAFolder) {
     ASSERT_TRUE(Test_CopyFixture("all.spi", reg + "\\a.spi"));
     struct Case {
         std::string value;
-        int loaded;
+        const char* found;
     };
     const Case cases[] = {
-        {"plugs", 0}, {".\\plugs", 0}, {"plugs\\", 0}, {".", 0},
-        {"\\\\", 0},  {"\\\\x", 0},    {reg, 1},       {reg + "\\", 1},
+        {"plugs", ""}, {".\\plugs", ""}, {"plugs\\", ""}, {".", ""},
+        {"\\\\", ""},  {"\\\\x", ""},    {reg, "a.spi"},  {reg + "\\", "a.spi"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.value);
         Registry_Reset();
         Test_SetPluginPath(c.value);
         CurrentFolder current(cwd);
-        ASSERT_EQ(Plugin_Init(), 1);
-        Plugin_Load(PLUGIN_DIR_REGISTRY);
-        EXPECT_EQ(g_plugins.count, c.loaded);
-        EXPECT_EQ(Test_ReadLog(true).find("attach") != std::string::npos, c.loaded == 1);
+        EXPECT_EQ(Search().name, c.found);
+        EXPECT_EQ(Test_ReadLog(true).find("attach") != std::string::npos, *c.found != '\0');
     }
     Registry_Reset();
     Test_RemoveDir(cwd + "\\plugs");
@@ -350,10 +302,10 @@ TEST_F(Registry, PluginDllsComeFromThePluginsFolder) {
     struct Case {
         const char* name;
         bool besidePlugin;
-        int loaded;
+        const char* found;
     };
-    const Case cases[] = {{"qxdep.dll in the current folder", false, 0},
-                          {"qxdep.dll beside the plug-in", true, 1}};
+    const Case cases[] = {{"qxdep.dll in the current folder", false, ""},
+                          {"qxdep.dll beside the plug-in", true, "needdep.spi"}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         Registry_Reset();
@@ -366,9 +318,7 @@ TEST_F(Registry, PluginDllsComeFromThePluginsFolder) {
         std::string dep = (c.besidePlugin ? dir : cwd) + "\\qxdep.dll";
         ASSERT_TRUE(Test_CopyFixture("qxdep.dll", dep));
         CurrentFolder current(cwd);
-        ASSERT_EQ(Plugin_Init(), 1);
-        Plugin_Load(PLUGIN_DIR_REGISTRY);
-        EXPECT_EQ(g_plugins.count, c.loaded);
+        EXPECT_EQ(Search().name, c.found);
         Registry_Reset();
         DeleteFileA(dep.c_str());
         Test_RemoveDir(dir);

@@ -3,8 +3,11 @@
 #include "app/app.h"
 #include "clipboard/clipboard.h"
 #include "listing/listing.h"
+#include "plugin/registry.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 namespace {
 
@@ -197,12 +200,50 @@ TEST(ListingColumns, RatioRoundsToTenthsOfAPercent) {
     }
 }
 
+// A folder's plug-ins are asked in this order on every file system: as NTFS
+// lists them, ordinal after upper-casing, and by case where only case differs.
+TEST(PluginNames, OrderIsTheFileSystemsWhateverTheDirectoryGives) {
+    const std::vector<std::wstring> sorted = {
+        L"1.spi", L"A.spi",  L"a.spi", L"a1.spi",     L"b.spi",
+        L"Z.spi", L"_x.spi", L"~.spi", L"\u00E4.spi", L"\u00C5b.spi",
+    };
+    for (int rotation = 0; rotation < 3; ++rotation) {
+        std::vector<std::wstring> names = sorted;
+        std::reverse(names.begin(), names.end());
+        std::rotate(names.begin(), names.begin() + rotation * 3, names.end());
+        std::sort(names.begin(), names.end(), [](const std::wstring& a, const std::wstring& b) {
+            return Plugin_CompareNames(a.c_str(), b.c_str()) < 0;
+        });
+        EXPECT_EQ(names, sorted);
+    }
+    EXPECT_EQ(Plugin_CompareNames(L"abc.spi", L"abc.spi"), 0);
+}
+
+TEST(PluginNames, SameFolderIgnoresCaseAndTrailingBackslashes) {
+    struct Case {
+        const wchar_t* a;
+        const wchar_t* b;
+        int same;
+    };
+    const Case cases[] = {
+        {L"C:\\Tools", L"c:\\tools\\", 1},
+        {L"C:\\Tools\\\\", L"C:\\Tools", 1},
+        {L"C:\\Tools", L"C:\\Tools2", 0},
+        {L"C:\\T\u00D6", L"c:\\t\u00F6", 1},
+        {L"", L"", 1},
+        {L"C:\\", L"", 0},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(Plugin_SameFolder(c.a, c.b), c.same) << testing::PrintToString(c.a);
+    }
+}
+
 // The x86 records' sizes are 32-bit fields; their sums are not.
 TEST(ListingColumns, TotalsOfThirtyTwoBitFieldsDoNotWrap) {
     const uint32_t records[][2] = {{3000000000u, 2999999999u}, {2000000000u, 1u}};
     ListingTotals totals = {0, 0, 0};
     for (const auto& r : records) {
-        Listing_Count(&totals, r[0], r[1]);
+        Listing_AddToTotals(&totals, r[0], r[1]);
     }
     EXPECT_EQ(totals.original, 5000000000u);
     EXPECT_EQ(totals.packed, 3000000000u);

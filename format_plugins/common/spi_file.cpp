@@ -6,7 +6,10 @@
 // One ReadFile at most this long: network shares refuse much longer reads.
 constexpr DWORD SPI_READ_PIECE = 16u << 20;
 
-int SpiSource_Open(const char* source, SpiWord offsetOrLength, unsigned flag, SpiSource* input) {
+// `source` is an ANSI or, with `wide`, a UTF-16 file name, or a block in
+// memory.
+static int SpiSource_Start(const void* source, int wide, SpiWord offsetOrLength, unsigned flag,
+                           SpiSource* input) {
     input->file = INVALID_HANDLE_VALUE;
     input->memory = nullptr;
     input->base = 0;
@@ -15,7 +18,7 @@ int SpiSource_Open(const char* source, SpiWord offsetOrLength, unsigned flag, Sp
         if (offsetOrLength < 0) {
             return SPI_READ_ERROR;
         }
-        input->memory = reinterpret_cast<const uint8_t*>(source);
+        input->memory = static_cast<const uint8_t*>(source);
         input->size = static_cast<uint64_t>(offsetOrLength);
         return SPI_OK;
     }
@@ -25,8 +28,11 @@ int SpiSource_Open(const char* source, SpiWord offsetOrLength, unsigned flag, Sp
     if (offsetOrLength < 0) {
         return SPI_READ_ERROR;
     }
-    HANDLE file = CreateFileA(source, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file =
+        wide ? CreateFileW(static_cast<const wchar_t*>(source), GENERIC_READ, FILE_SHARE_READ,
+                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)
+             : CreateFileA(static_cast<const char*>(source), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         return SPI_READ_ERROR;
     }
@@ -40,6 +46,15 @@ int SpiSource_Open(const char* source, SpiWord offsetOrLength, unsigned flag, Sp
     input->base = base;
     input->size = static_cast<uint64_t>(size.QuadPart) - base;
     return SPI_OK;
+}
+
+int SpiSource_Open(const char* source, SpiWord offsetOrLength, unsigned flag, SpiSource* input) {
+    return SpiSource_Start(source, 0, offsetOrLength, flag, input);
+}
+
+int SpiSource_OpenW(const wchar_t* source, SpiWord offsetOrLength, unsigned flag,
+                    SpiSource* input) {
+    return SpiSource_Start(source, 1, offsetOrLength, flag, input);
 }
 
 int SpiSource_Read(const SpiSource* input, uint64_t at, void* out, uint64_t length) {

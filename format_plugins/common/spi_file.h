@@ -6,17 +6,6 @@
 
 #define SPI_EXPORT extern "C" __declspec(dllexport)
 
-// Plug-in error codes of the interface.
-enum {
-    SPI_OK = 0,
-    SPI_ABORTED = 1,
-    SPI_UNKNOWN_FORMAT = 2,
-    SPI_BROKEN_DATA = 3,
-    SPI_NO_MEMORY = 4,
-    SPI_READ_ERROR = 6,
-    SPI_NOT_IMPLEMENTED = -1,
-};
-
 // The input of GetPicture or GetArchiveInfo: an open file from `base` to its
 // end, or, with flag bits 0-2 equal to 1, `size` bytes in memory.
 struct SpiSource {
@@ -29,6 +18,8 @@ struct SpiSource {
 // SPI_OK, or the error code to return. A file is read from `offsetOrLength`;
 // in memory, `offsetOrLength` is the length of the block at `source`.
 int SpiSource_Open(const char* source, SpiWord offsetOrLength, unsigned flag, SpiSource* input);
+// The same for a file named in UTF-16, for the plug-ins' wide entry points.
+int SpiSource_OpenW(const wchar_t* source, SpiWord offsetOrLength, unsigned flag, SpiSource* input);
 // Reads `length` bytes from `at` (counted from the input's start), a file in
 // pieces that any file system takes; 0 when they are not all there.
 int SpiSource_Read(const SpiSource* input, uint64_t at, void* out, uint64_t length);

@@ -238,6 +238,17 @@ HANDLE CreateFileA(LPCSTR path, DWORD, DWORD, void*, DWORD, DWORD, HANDLE) {
     return handle;
 }
 
+// Only names the harness registered open: a UTF-16 name by its low bytes.
+HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD share, void* security, DWORD disposition,
+                   DWORD attributes, HANDLE templateFile) {
+    std::string narrow;
+    for (const wchar_t* p = path; *p != 0; ++p) {
+        narrow += static_cast<char>(*p);
+    }
+    return CreateFileA(narrow.c_str(), access, share, security, disposition, attributes,
+                       templateFile);
+}
+
 static FakeFile* Fake_OpenFile(HANDLE handle) {
     auto found = g_open.find(handle);
     if (found == g_open.end()) {
@@ -320,33 +331,71 @@ UINT GetACP() {
     return g_codePage;
 }
 
-// UTF-8 only, the way the system decodes it: a malformed sequence is one
-// U+FFFD.
+// UTF-8 the way the system decodes it: a malformed sequence is one U+FFFD.
+// The ANSI code page: 1252 as Latin-1, and in 932 a double-byte character
+// as one unit (U+4E00 and up). A `wideLength` of 0 asks for the length.
 int MultiByteToWideChar(UINT codePage, DWORD, LPCSTR text, int length, wchar_t* wide,
                         int wideLength) {
-    if (codePage != CP_UTF8 || length < 0) {
+    if ((codePage != CP_UTF8 && codePage != CP_ACP) || length < 0) {
         return 0;
     }
     const auto* p = reinterpret_cast<const uint8_t*>(text);
     int n = 0;
     for (int at = 0; at < length;) {
         uint32_t c = p[at];
-        int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
-        c = extra == 3 ? c & 7 : extra == 2 ? c & 15 : extra == 1 ? c & 31 : c;
         int i = 1;
-        for (; i <= extra && at + i < length && (p[at + i] & 0xC0) == 0x80; ++i) {
-            c = c << 6 | (p[at + i] & 63);
-        }
-        if (i <= extra || (c >= 0x80 && c < 0xA0 && extra == 0)) {
-            c = 0xFFFD;
+        if (codePage == CP_ACP) {
+            if (IsDBCSLeadByte(p[at]) && at + 1 < length) {
+                c = 0x4E00 + (c << 8 | p[at + 1]) % 0x5000;
+                i = 2;
+            }
+        } else {
+            int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
+            c = extra == 3 ? c & 7 : extra == 2 ? c & 15 : extra == 1 ? c & 31 : c;
+            for (; i <= extra && at + i < length && (p[at + i] & 0xC0) == 0x80; ++i) {
+                c = c << 6 | (p[at + i] & 63);
+            }
+            if (i <= extra || (c >= 0x80 && c < 0xA0 && extra == 0)) {
+                c = 0xFFFD;
+            }
         }
         at += i;
-        if (n >= wideLength) {
-            return 0;
+        if (wideLength != 0) {
+            if (n >= wideLength) {
+                return 0;
+            }
+            wide[n] = static_cast<wchar_t>(c);
         }
-        wide[n++] = static_cast<wchar_t>(c);
+        ++n;
     }
     return n;
+}
+
+DWORD GetTickCount() {
+    return 0;
+}
+
+void Sleep(DWORD) {}
+
+int lstrlenW(LPCWSTR text) {
+    int n = 0;
+    while (text[n] != 0) {
+        ++n;
+    }
+    return n;
+}
+
+HWND CreateWindowExW(DWORD, LPCWSTR, LPCWSTR, DWORD, int, int, int, int, HWND, void*, HINSTANCE,
+                     void*) {
+    return nullptr;
+}
+
+BOOL DestroyWindow(HWND) {
+    return TRUE;
+}
+
+UINT RegisterClipboardFormatW(LPCWSTR) {
+    return 0xC100;
 }
 
 // Code page 1252 as Latin-1; code page 932 as two bytes (0x88, 0x9F) for

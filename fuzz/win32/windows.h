@@ -28,6 +28,10 @@ typedef uintptr_t ULONG_PTR;
 typedef size_t SIZE_T;
 typedef char* LPSTR;
 typedef const char* LPCSTR;
+// Built with -fshort-wchar: wchar_t is a UTF-16 unit, as on Windows.
+typedef wchar_t WCHAR;
+typedef wchar_t* LPWSTR;
+typedef const wchar_t* LPCWSTR;
 typedef void* HANDLE;
 typedef HANDLE HLOCAL;
 typedef HANDLE HGLOBAL;
@@ -61,6 +65,9 @@ typedef intptr_t (*FARPROC)();
 
 #define CF_TEXT 1
 #define CF_DIB 8
+#define CF_UNICODETEXT 13
+#define CF_DIBV5 17
+#define HWND_MESSAGE (reinterpret_cast<HWND>(static_cast<intptr_t>(-3)))
 #define BI_RGB 0
 #define BI_BITFIELDS 3
 
@@ -103,6 +110,8 @@ BOOL HeapFree(HANDLE heap, DWORD flags, void* bytes);
 
 HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, void* security, DWORD disposition,
                    DWORD attributes, HANDLE templateFile);
+HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD share, void* security, DWORD disposition,
+                   DWORD attributes, HANDLE templateFile);
 BOOL GetFileSizeEx(HANDLE file, LARGE_INTEGER* size);
 BOOL SetFilePointerEx(HANDLE file, LARGE_INTEGER to, LARGE_INTEGER* at, DWORD method);
 BOOL ReadFile(HANDLE file, void* bytes, DWORD length, DWORD* read, void* overlapped);
@@ -110,16 +119,24 @@ BOOL CloseHandle(HANDLE handle);
 DWORD GetLastError();
 
 int lstrlenA(LPCSTR text);
+int lstrlenW(LPCWSTR text);
 LPSTR lstrcpynA(LPSTR to, LPCSTR from, int length);
 LPSTR CharNextA(LPCSTR text);
 BOOL IsDBCSLeadByte(BYTE byte);
 UINT GetACP();
 int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int length, wchar_t* wide,
                         int wideLength);
+DWORD GetTickCount();
+void Sleep(DWORD milliseconds);
 int WideCharToMultiByte(UINT codePage, DWORD flags, const wchar_t* wide, int wideLength, LPSTR text,
                         int length, LPCSTR defaultChar, BOOL* usedDefault);
 int wsprintfA(LPSTR out, LPCSTR format, ...);
 
+HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR title, DWORD style, int x, int y,
+                     int width, int height, HWND parent, void* menu, HINSTANCE instance,
+                     void* param);
+BOOL DestroyWindow(HWND window);
+UINT RegisterClipboardFormatW(LPCWSTR name);
 BOOL OpenClipboard(HWND owner);
 BOOL EmptyClipboard();
 HANDLE SetClipboardData(UINT format, HANDLE data);

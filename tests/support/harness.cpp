@@ -23,6 +23,18 @@ std::string Test_BuildPath(const char* relative) {
     return host.substr(0, host.rfind('\\') + 1) + relative;
 }
 
+bool Test_WriteFileW(const std::wstring& path, const std::string& bytes) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    DWORD written = 0;
+    BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+    return ok && written == bytes.size();
+}
+
 bool Test_WriteFile(const std::string& path, const void* bytes, size_t length) {
     HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -62,7 +74,10 @@ bool Test_CopyFixture(const char* fixture, const std::string& to) {
 
 // Wide calls: a name the ANSI code page cannot spell is removed too.
 void Test_RemoveDir(const std::string& dir) {
-    std::wstring wide(dir.begin(), dir.end());
+    Test_RemoveDirW(std::wstring(dir.begin(), dir.end()));
+}
+
+void Test_RemoveDirW(const std::wstring& wide) {
     WIN32_FIND_DATAW found;
     HANDLE search = FindFirstFileW((wide + L"\\*").c_str(), &found);
     if (search != INVALID_HANDLE_VALUE) {
@@ -91,6 +106,16 @@ void Test_SetPluginPath(const std::string& dir) {
                         nullptr) == ERROR_SUCCESS) {
         RegSetValueExA(key, "Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(dir.c_str()),
                        static_cast<DWORD>(dir.size() + 1));
+        RegCloseKey(key);
+    }
+}
+
+void Test_SetPluginPathW(const std::wstring& dir) {
+    HKEY key;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, Test_Wide(KEY).c_str(), 0, nullptr, 0, KEY_SET_VALUE,
+                        nullptr, &key, nullptr) == ERROR_SUCCESS) {
+        RegSetValueExW(key, L"Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(dir.c_str()),
+                       static_cast<DWORD>((dir.size() + 1) * sizeof(wchar_t)));
         RegCloseKey(key);
     }
 }
@@ -259,6 +284,43 @@ std::string Test_ClipboardText() {
     }
     std::string text(bytes.begin(), bytes.end());
     return text.substr(0, text.find('\0'));
+}
+
+std::wstring Test_ClipboardUnicode() {
+    std::vector<uint8_t> bytes;
+    if (!Test_ReadClipboard(CF_UNICODETEXT, &bytes)) {
+        return L"<none>";
+    }
+    std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
+    return text.substr(0, text.find(L'\0'));
+}
+
+std::wstring Test_Wide(const std::string& ascii) {
+    return std::wstring(ascii.begin(), ascii.end());
+}
+
+std::string Test_Utf8(const std::wstring& text) {
+    std::string out(text.size() * 4 + 1, '\0');
+    int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0],
+                                static_cast<int>(out.size()), nullptr, nullptr);
+    out.resize(n > 0 ? n : 0);
+    return out;
+}
+
+std::string Test_ToAnsi(const std::wstring& text) {
+    std::string out(text.size() * 2 + 1, '\0');
+    int n = WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &out[0],
+                                static_cast<int>(out.size()), nullptr, nullptr);
+    out.resize(n > 0 ? n : 0);
+    return out;
+}
+
+std::wstring Test_FromAnsi(const std::string& text) {
+    std::wstring out(text.size() + 1, L'\0');
+    int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &out[0],
+                                static_cast<int>(out.size()));
+    out.resize(n > 0 ? n : 0);
+    return out;
 }
 
 Sandbox Test_MakeSandbox(std::initializer_list<const char*> fixtures) {

@@ -16,16 +16,19 @@ std::string Test_HostDir();
 
 bool Test_WriteFile(const std::string& path, const void* bytes, size_t length);
 bool Test_WriteFile(const std::string& path, const std::string& bytes);
+bool Test_WriteFileW(const std::wstring& path, const std::string& bytes);
 std::string Test_ReadFile(const std::string& path);
 // Copies a fixture plug-in from the build tree's fixtures folder.
 bool Test_CopyFixture(const char* fixture, const std::string& to);
 // Removes every file in a folder (not its sub-folders) and then the folder.
 void Test_RemoveDir(const std::string& dir);
+void Test_RemoveDirW(const std::wstring& dir);
 // A new, empty folder below the build tree's scratch folder.
 std::string Test_FreshDir(const char* name);
 
 // The per-user plug-in directory value, and the key removed.
 void Test_SetPluginPath(const std::string& dir);
+void Test_SetPluginPathW(const std::wstring& dir);
 void Test_DeletePluginKey();
 
 // The fixtures' call log: cleared, and read back without "attach"/"detach"
@@ -54,6 +57,15 @@ extern const char TEST_SENTINEL[];
 bool Test_ReadClipboard(UINT format, std::vector<uint8_t>* bytes);
 // The clipboard's CF_TEXT up to its first zero byte, or "<none>".
 std::string Test_ClipboardText();
+// The clipboard's CF_UNICODETEXT up to its first zero unit, or L"<none>".
+std::wstring Test_ClipboardUnicode();
+
+// Text conversions: ASCII widened unit by unit, UTF-16 to UTF-8, and
+// between UTF-16 and the ANSI code page as the system converts them.
+std::wstring Test_Wide(const std::string& ascii);
+std::string Test_Utf8(const std::wstring& text);
+std::string Test_ToAnsi(const std::wstring& text);
+std::wstring Test_FromAnsi(const std::string& text);
 // What a pasting program reads: the clipboard's CF_BITMAP (which the system
 // makes from CF_DIB) as 0xRRGGBB colours, top row first; false when there is
 // none.

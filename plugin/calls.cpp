@@ -1,0 +1,118 @@
+// Calls into the loaded plug-in, each under the fault guard. Where the
+// plug-in exports a wide-character twin, that twin is called with the
+// file's exact UTF-16 path; otherwise the ANSI entry point gets the ANSI
+// path, and a plug-in that needs one for a file the code page cannot spell
+// lacks what the call needs.
+#include "plugin/guard.h"
+#include "plugin/registry.h"
+
+// One call's entry point and arguments. A wide twin takes its path in the
+// same argument as its ANSI entry point and is otherwise the same, so both
+// are called through the ANSI type, the path passed on unchanged.
+struct PluginArgs {
+    void* entry;
+    const void* path;
+    SpiWord offset;
+    void* head;
+    char* text;
+    int length;
+    HLOCAL* first;
+    HLOCAL* second;
+};
+
+static LPCSTR Plugin_PathArg(const PluginArgs* a) {
+    return static_cast<LPCSTR>(a->path);
+}
+
+static int Plugin_CallVersion(void* p) {
+    auto* a = static_cast<PluginArgs*>(p);
+    return reinterpret_cast<GetPluginInfoProc>(a->entry)(0, a->text, a->length);
+}
+
+static int Plugin_CallIsSupported(void* p) {
+    auto* a = static_cast<PluginArgs*>(p);
+    return reinterpret_cast<IsSupportedProc>(a->entry)(Plugin_PathArg(a), a->head);
+}
+
+static int Plugin_CallGetPicture(void* p) {
+    auto* a = static_cast<PluginArgs*>(p);
+    return reinterpret_cast<GetPictureProc>(a->entry)(Plugin_PathArg(a), a->offset, 0, a->first,
+                                                      a->second, nullptr, 0);
+}
+
+static int Plugin_CallGetArchiveInfo(void* p) {
+    auto* a = static_cast<PluginArgs*>(p);
+    return reinterpret_cast<GetArchiveInfoProc>(a->entry)(Plugin_PathArg(a), a->offset, 0,
+                                                          a->first);
+}
+
+// The entry point for the searched file: the wide twin with the UTF-16
+// path, else the ANSI one with the ANSI path. Missing when the plug-in has
+// neither; when it has only the ANSI one and the code page cannot spell the
+// path, the plug-in cannot read the file: *readable is 0.
+static PluginCall Plugin_Choose(const char* name, const char* wideName, PluginArgs* args,
+                                int* readable) {
+    args->entry = Spi_Entry(g_plugins.module, wideName);
+    args->path = g_plugins.path;
+    if (args->entry == nullptr) {
+        args->entry = Spi_Entry(g_plugins.module, name);
+        args->path = g_plugins.ansiPath;
+    }
+    *readable = args->path != nullptr;
+    return args->entry != nullptr ? PluginCall::Returned : PluginCall::Missing;
+}
+
+static PluginCall Plugin_Run(int (*call)(void*), PluginArgs* args, int* result) {
+    if (!Guard_Run(call, args, result)) {
+        g_plugins.files[g_plugins.current].faulted = 1;
+        return PluginCall::Faulted;
+    }
+    return PluginCall::Returned;
+}
+
+PluginCall Plugin_GetVersion(char* version, int length) {
+    PluginArgs args = {};
+    args.entry = Spi_Entry(g_plugins.module, "GetPluginInfo");
+    args.text = version;
+    args.length = length;
+    int ignored;
+    // The result is not read: the text in the buffer decides.
+    return args.entry != nullptr ? Plugin_Run(Plugin_CallVersion, &args, &ignored)
+                                 : PluginCall::Missing;
+}
+
+// A call about the searched file, through the entry point Plugin_Choose
+// picks; *result is `unread` when the plug-in cannot be asked.
+static PluginCall Plugin_CallAbout(const char* name, const char* wideName, int (*call)(void*),
+                                   PluginArgs* args, int* result, int unread) {
+    int readable;
+    PluginCall chosen = Plugin_Choose(name, wideName, args, &readable);
+    *result = unread;
+    return chosen == PluginCall::Returned && readable ? Plugin_Run(call, args, result) : chosen;
+}
+
+PluginCall Plugin_IsSupported(const char* head, int* accepted) {
+    PluginArgs args = {};
+    args.head = const_cast<char*>(head);
+    return Plugin_CallAbout("IsSupported", "IsSupportedW", Plugin_CallIsSupported, &args, accepted,
+                            0);
+}
+
+PluginCall Plugin_GetPicture(HLOCAL* header, HLOCAL* pixels, int* result) {
+    PluginArgs args = {};
+    args.offset = Plugin_Offset();
+    args.first = header;
+    args.second = pixels;
+    return Plugin_CallAbout("GetPicture", "GetPictureW", Plugin_CallGetPicture, &args, result,
+                            SPI_READ_ERROR);
+}
+
+PluginCall Plugin_GetArchiveInfo(HLOCAL* entries, int* wideRecords, int* result) {
+    PluginArgs args = {};
+    args.offset = Plugin_Offset();
+    args.first = entries;
+    PluginCall call = Plugin_CallAbout("GetArchiveInfo", "GetArchiveInfoW",
+                                       Plugin_CallGetArchiveInfo, &args, result, SPI_READ_ERROR);
+    *wideRecords = args.path == g_plugins.path;
+    return call;
+}

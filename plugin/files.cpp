@@ -1,0 +1,114 @@
+// The run's list of plug-in files: each folder's matches of each pattern,
+// sorted by name, so that the same folder is asked in the same order
+// whatever order its file system lists it in.
+#include "plugin/registry.h"
+
+#include <stdlib.h>
+
+// The plug-in files of this build, in the order each folder's are asked.
+// Published 64-bit plug-ins are named *.sph; the x64 program asks both.
+#ifdef _WIN64
+static const wchar_t* const PLUGIN_PATTERNS[] = {L"*.spi", L"*.sph"};
+#else
+static const wchar_t* const PLUGIN_PATTERNS[] = {L"*.spi"};
+#endif
+
+// Joins a, b and c into out; 0 when the result does not fit the
+// 260-character buffer, so that a long text is skipped rather than cut into
+// another path.
+static int Plugin_Join(wchar_t* out, const wchar_t* a, const wchar_t* b, const wchar_t* c) {
+    int la = lstrlenW(a);
+    int lb = lstrlenW(b);
+    int lc = lstrlenW(c);
+    if (la + lb + lc >= PLUGIN_PATH_SIZE) {
+        return 0;
+    }
+    lstrcpynW(out, a, la + 1);
+    lstrcpynW(out + la, b, lb + 1);
+    lstrcpynW(out + la + lb, c, lc + 1);
+    return 1;
+}
+
+// A record for one more file; null when the list cannot grow.
+static PluginFile* Plugin_AddFile() {
+    if (g_plugins.count == g_plugins.capacity) {
+        int capacity = g_plugins.capacity == 0 ? 16 : g_plugins.capacity * 2;
+        SIZE_T bytes = static_cast<SIZE_T>(capacity) * sizeof(PluginFile);
+        void* grown = g_plugins.files == nullptr
+                          ? LocalAlloc(LMEM_FIXED, bytes)
+                          : LocalReAlloc(g_plugins.files, bytes, LMEM_MOVEABLE);
+        if (grown == nullptr) {
+            return nullptr;
+        }
+        g_plugins.files = static_cast<PluginFile*>(grown);
+        g_plugins.capacity = capacity;
+    }
+    PluginFile* file = &g_plugins.files[g_plugins.count++];
+    file->faulted = 0;
+    return file;
+}
+
+// The file name within a full path.
+static const wchar_t* Plugin_NameOf(const PluginFile* file) {
+    const wchar_t* name = file->path;
+    for (const wchar_t* p = file->path; *p != L'\0'; ++p) {
+        if (*p == L'\\') {
+            name = p + 1;
+        }
+    }
+    return name;
+}
+
+static int __cdecl Plugin_CompareFiles(const void* a, const void* b) {
+    return Plugin_CompareNames(Plugin_NameOf(static_cast<const PluginFile*>(a)),
+                               Plugin_NameOf(static_cast<const PluginFile*>(b)));
+}
+
+// Adds the files of one folder that match one pattern, sorted by name.
+// Folders, empty files and files of 4 GiB or more are no plug-ins.
+static void Plugin_AddMatches(const wchar_t* dirText, const wchar_t* pattern) {
+    wchar_t search[PLUGIN_PATH_SIZE];
+    if (!Plugin_Join(search, dirText, pattern, L"")) {
+        return;
+    }
+    WIN32_FIND_DATAW found;
+    HANDLE listing = FindFirstFileW(search, &found);
+    if (listing == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    int first = g_plugins.count;
+    do {
+        wchar_t path[PLUGIN_PATH_SIZE];
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && found.nFileSizeHigh == 0 &&
+            found.nFileSizeLow != 0 && Plugin_Join(path, dirText, found.cFileName, L"")) {
+            PluginFile* file = Plugin_AddFile();
+            if (file == nullptr) {
+                break;
+            }
+            lstrcpynW(file->path, path, PLUGIN_PATH_SIZE);
+        }
+    } while (FindNextFileW(listing, &found));
+    FindClose(listing);
+    qsort(g_plugins.files + first, static_cast<size_t>(g_plugins.count - first), sizeof(PluginFile),
+          Plugin_CompareFiles);
+}
+
+static void Plugin_AddFolder(const wchar_t* dir) {
+    wchar_t dirText[PLUGIN_PATH_SIZE];
+    if (!Plugin_IsFullPath(dir) || !Plugin_Join(dirText, dir, L"\\", L"")) {
+        return;
+    }
+    for (const wchar_t* pattern : PLUGIN_PATTERNS) {
+        Plugin_AddMatches(dirText, pattern);
+    }
+}
+
+int Plugin_Load() {
+    g_plugins.count = 0;
+    Plugin_AddFolder(g_plugins.programDir);
+    // The program's folder registered as the plug-in folder: each plug-in once.
+    if (!Plugin_SameFolder(g_plugins.registeredDir, g_plugins.programDir)) {
+        Plugin_AddFolder(g_plugins.registeredDir);
+    }
+    return g_plugins.count;
+}

@@ -1,0 +1,51 @@
+// Comparing plug-in file and folder names the way the file system does:
+// ordinal, without regard to case. A folder lists its plug-ins in this
+// order on every file system, whatever order its directory gives.
+#include "plugin/registry.h"
+
+static wchar_t Plugin_Upcase(wchar_t c) {
+    if (c < 0x80) {
+        return c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - 0x20) : c;
+    }
+    // One unit, passed in the low word of the pointer argument.
+    return static_cast<wchar_t>(reinterpret_cast<ULONG_PTR>(
+        CharUpperW(reinterpret_cast<LPWSTR>(static_cast<ULONG_PTR>(c)))));
+}
+
+// Compares up to the end of the shorter text; `length` limits both.
+static int Plugin_CompareUpcased(const wchar_t* a, const wchar_t* b, int length) {
+    for (int i = 0; i < length; ++i) {
+        wchar_t x = Plugin_Upcase(a[i]);
+        wchar_t y = Plugin_Upcase(b[i]);
+        if (x != y || x == L'\0') {
+            return static_cast<int>(x) - static_cast<int>(y);
+        }
+    }
+    return 0;
+}
+
+int Plugin_CompareNames(const wchar_t* a, const wchar_t* b) {
+    int order = Plugin_CompareUpcased(a, b, PLUGIN_PATH_SIZE);
+    if (order != 0) {
+        return order;
+    }
+    // Names that differ only in case still come in one order.
+    int i = 0;
+    while (a[i] == b[i] && a[i] != L'\0') {
+        ++i;
+    }
+    return static_cast<int>(a[i]) - static_cast<int>(b[i]);
+}
+
+static int Plugin_TrimmedLength(const wchar_t* dir) {
+    int length = lstrlenW(dir);
+    while (length > 0 && dir[length - 1] == L'\\') {
+        --length;
+    }
+    return length;
+}
+
+int Plugin_SameFolder(const wchar_t* a, const wchar_t* b) {
+    int length = Plugin_TrimmedLength(a);
+    return length == Plugin_TrimmedLength(b) && Plugin_CompareUpcased(a, b, length) == 0;
+}
