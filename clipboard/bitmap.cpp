@@ -128,6 +128,7 @@ int Quorlex_BitMap(const void* header, SIZE_T headerSize, const void* pixels, SI
         placed->biSize = static_cast<DWORD>(DIB_HEADER);
         GlobalUnlock(dib);
     }
-    ClipboardItem items[1] = {{CF_DIB, dib}};
-    return Clipboard_PlaceItems(items, 1);
+    ClipboardItem items[3] = {{CF_DIB, dib}, {0, nullptr}, {0, nullptr}};
+    Clipboard_TransparencyItems(dib, headerLength, imageLength, &items[1], &items[2]);
+    return Clipboard_PlaceItems(items, 3);
 }

@@ -34,6 +34,14 @@ struct ClipboardItem {
     HGLOBAL block;
 };
 
+// For a packed CF_DIB whose 32-bit pixels carry alpha (BI_RGB, or bit masks
+// 00FF0000 / 0000FF00 / 000000FF, and fourth bytes neither all 0 nor all
+// 255): a CF_DIBV5 block with an alpha mask and the same rows, and a PNG
+// block in the registered format "PNG". Otherwise, or when a block cannot be
+// made, that item's block is null.
+void Clipboard_TransparencyItems(HGLOBAL dib, uint64_t headerLength, uint64_t imageLength,
+                                 ClipboardItem* dibV5, ClipboardItem* png);
+
 // Empties the clipboard and places the items in one transaction; a null
 // block is skipped. The clipboard is opened with a window of the program's
 // own, and while another program holds it the open is retried for about a

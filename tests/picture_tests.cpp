@@ -292,6 +292,22 @@ TEST_F(Picture, ExactDibBlocks) {
     }
 }
 
+// A header of a length no reader knows (0, 12, 64 seen from a fuzzer) is
+// laid out as 40 bytes, and the placed header says 40.
+TEST_F(Picture, HeadersOfUnknownLengthArePlacedAsFortyBytes) {
+    for (uint32_t size : {0u, 12u, 64u}) {
+        SCOPED_TRACE(size);
+        std::string header = Dib(3, 2, 24, BI_RGB, 0, 24);
+        memcpy(&header[0], &size, 4);
+        box = Test_MakeSandbox({"img.spi"});
+        EXPECT_EQ(RunOn(PictureFile(0, header, Test_Pattern(24, 2))), 1);
+        std::vector<uint8_t> block;
+        ASSERT_TRUE(Test_ReadClipboard(CF_DIB, &block));
+        EXPECT_EQ(Test_Bytes(block), Test_Le32(40) + header.substr(4, 36) + Test_Pattern(24, 2));
+        Test_RemoveSandbox(box);
+    }
+}
+
 TEST_F(Picture, BlocksShorterThanTheHeaderSaysAreNotReadPastTheirEnd) {
     struct Case {
         const char* name;

@@ -1,6 +1,8 @@
 #!/usr/bin/env python3
 """Draws the program's icon: a clipboard holding a small picture, at 32x32
-and 16x16, in 16 and 256 colours. Writes app/quorlex.ico.
+and 16x16, in 16 and 256 colours. Writes app/quorlex.ico. The 256-colour
+images draw with the same 16 colours: their colour tables hold those 16
+(biClrUsed), which keeps the program small.
 
 Usage: python3 tools/mkicon.py app/quorlex.ico
 """
@@ -40,11 +42,10 @@ def draw(size):
 
 
 def image(size, bits):
-    colours = 1 << bits
-    palette = VGA + [(i, i, i) for i in range(colours - 16)] if bits == 8 else VGA
+    used = len(VGA) if bits == 8 else 0
     px = draw(size)
-    header = struct.pack('<IiiHHIIiiII', 40, size, size * 2, 1, bits, 0, 0, 0, 0, 0, 0)
-    table = b''.join(struct.pack('<BBBB', b, g, r, 0) for (r, g, b) in palette[:colours])
+    header = struct.pack('<IiiHHIIiiII', 40, size, size * 2, 1, bits, 0, 0, 0, 0, used, 0)
+    table = b''.join(struct.pack('<BBBB', b, g, r, 0) for (r, g, b) in VGA)
     xor_row = (size * bits + 31) // 32 * 4
     and_row = (size + 31) // 32 * 4
     xor = b''
