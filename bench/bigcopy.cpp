@@ -1,5 +1,7 @@
 // Benchmark helper for large pictures.
 //   bigcopy make FILE       writes an 8192x8192 32-bit bitmap (256 MiB)
+//   bigcopy opaque FILE     the same picture, every fourth byte 255
+//   bigcopy alpha FILE      the same picture with alpha: fourth bytes vary
 //   bigcopy copy FILE       reads FILE and makes one plain copy of its bytes
 //                           in a global block: the work a picture's size
 //                           alone asks for
@@ -14,7 +16,10 @@
 
 constexpr LONG SIDE = 8192;
 
-static int BigCopy_Make(const char* path) {
+// The fourth byte of every pixel: as drawn (0 here), 255, or varying.
+enum class Alpha { AsDrawn, Opaque, Varying };
+
+static int BigCopy_Make(const char* path, Alpha alpha) {
     FILE* out = fopen(path, "wb");
     if (out == nullptr) {
         return 1;
@@ -34,7 +39,12 @@ static int BigCopy_Make(const char* path) {
     static uint32_t row[SIDE];
     for (LONG y = 0; ok && y < SIDE; ++y) {
         for (LONG x = 0; x < SIDE; ++x) {
-            row[x] = static_cast<uint32_t>(x * 31 + y * 17);
+            row[x] = static_cast<uint32_t>(x * 31 + y * 17) & 0xFFFFFF;
+            if (alpha == Alpha::Opaque) {
+                row[x] |= 0xFF000000u;
+            } else if (alpha == Alpha::Varying) {
+                row[x] |= static_cast<uint32_t>((x ^ y) & 0xFF) << 24;
+            }
         }
         ok = fwrite(row, sizeof row, 1, out) == 1;
     }
@@ -76,7 +86,13 @@ static int BigCopy_Copy(const char* path, int place) {
 
 int main(int argc, char** argv) {
     if (argc == 3 && strcmp(argv[1], "make") == 0) {
-        return BigCopy_Make(argv[2]);
+        return BigCopy_Make(argv[2], Alpha::AsDrawn);
+    }
+    if (argc == 3 && strcmp(argv[1], "opaque") == 0) {
+        return BigCopy_Make(argv[2], Alpha::Opaque);
+    }
+    if (argc == 3 && strcmp(argv[1], "alpha") == 0) {
+        return BigCopy_Make(argv[2], Alpha::Varying);
     }
     if (argc == 3 && strcmp(argv[1], "copy") == 0) {
         return BigCopy_Copy(argv[2], 0);
@@ -84,6 +100,6 @@ int main(int argc, char** argv) {
     if (argc == 3 && strcmp(argv[1], "place") == 0) {
         return BigCopy_Copy(argv[2], 1);
     }
-    fprintf(stderr, "usage: bigcopy make|copy|place FILE\n");
+    fprintf(stderr, "usage: bigcopy make|opaque|alpha|copy|place FILE\n");
     return 2;
 }

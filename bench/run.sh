@@ -58,17 +58,33 @@ report "(a) floor: a program that does nothing" "$floor"
 us=$(mean_us 20 $wine "$work/prog/quorlex.exe")
 report "    the program with an empty command line" "$us"
 
-# Declining plug-ins beside the program are asked before the BMP plug-in.
-for n in 1 50 200; do
-    have=$(ls "$work/prog" | grep -c '\.spi$')
-    while [ "$have" -lt $((n - 1)) ]; do
-        have=$((have + 1))
-        cp "$build/fixtures/none.spi" "$work/prog/d$have.spi"
+one=$(mean_us 20 $wine "$work/prog/quorlex.exe" "$sample")
+report "(b) small picture, 1 plug-in" "$one"
+
+# A folder of declining plug-ins and the BMP plug-in, asked by name: before
+# it (d*.spi) or after it (z*.spi). Beside each, the floor: a plain program
+# that loads, asks and frees the same files once.
+declining() {
+    rm -f "$work"/reg/[dz]*.sp[ih]
+    i=0
+    while [ $i -lt "$2" ]; do
+        i=$((i + 1))
+        cp "$build/fixtures/none.spi" "$work/reg/$1$(printf %04d $i).spi"
     done
-    us=$(mean_us 20 $wine "$work/prog/quorlex.exe" "$sample")
-    report "(b) small picture, $n plug-in(s)" "$us"
+}
+for n in 100 200 400; do
+    declining d $n
+    us=$(mean_us 5 $wine "$work/prog/quorlex.exe" "$sample")
+    floor_us=$(mean_us 5 $wine "$build/bench/loadfloor.exe" "$(win "$work/reg")" "$sample")
+    report "(b) $n declining plug-ins, then the BMP one" "$us"
+    report "    floor: load, ask and free each once" "$floor_us"
+    awk -v a="$us" -v b="$floor_us" 'BEGIN { printf "    program / floor: %.2f\n", a / b }'
 done
-rm -f "$work"/prog/d*.spi
+declining z 400
+us=$(mean_us 5 $wine "$work/prog/quorlex.exe" "$sample")
+report "(b) the BMP plug-in, then 400 declining ones" "$us"
+awk -v a="$us" -v b="$one" 'BEGIN { printf "    / the 1-plug-in run: %.2f\n", a / b }'
+rm -f "$work"/reg/[dz]*.sp[ih]
 
 big="$work/big.bmp"
 $wine "$build/bench/bigcopy.exe" make "$(win "$big")"
@@ -78,6 +94,13 @@ us=$(mean_us 3 $wine "$build/bench/bigcopy.exe" copy "$(win "$big")")
 report "(c) plain copy of the same bytes" "$us"
 us=$(mean_us 3 $wine "$build/bench/bigcopy.exe" place "$(win "$big")")
 report "(c) plain copy placed on the clipboard" "$us"
+$wine "$build/bench/bigcopy.exe" opaque "$(win "$big")"
+opaque=$(mean_us 3 $wine "$work/prog/quorlex.exe" "$(win "$big")")
+report "(c) the same picture opaque (CF_DIB)" "$opaque"
+$wine "$build/bench/bigcopy.exe" alpha "$(win "$big")"
+us=$(mean_us 3 $wine "$work/prog/quorlex.exe" "$(win "$big")")
+report "(c) the same picture with alpha (+ CF_DIBV5, PNG)" "$us"
+awk -v a="$us" -v b="$opaque" 'BEGIN { printf "    with alpha / opaque: %.2f\n", a / b }'
 rm -f "$big"
 
 if [ -f "$build/fixtures/arc.spi" ]; then

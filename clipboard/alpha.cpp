@@ -48,15 +48,18 @@ static const uint8_t* Clipboard_AlphaRows(const uint8_t* dib, uint64_t headerLen
     if (pixels > imageLength / 4) {
         return nullptr;
     }
+    // Every pixel's alpha AND-ed and OR-ed: all 255 leaves 255 in the AND,
+    // all 0 leaves 0 in the OR.
     const uint8_t* rows = dib + headerLength;
-    int transparent = 0;
-    int opaque = 0;
-    for (uint64_t i = 0; i < pixels && !(transparent && opaque); ++i) {
-        uint8_t alpha = rows[i * 4 + 3];
-        transparent |= alpha != 255;
-        opaque |= alpha != 0;
+    uint32_t all = 0xFFFFFFFFu;
+    uint32_t any = 0;
+    for (uint64_t i = 0; i < pixels; ++i) {
+        uint32_t pixel;
+        memcpy(&pixel, rows + i * 4, 4);
+        all &= pixel;
+        any |= pixel;
     }
-    return transparent && opaque ? rows : nullptr;
+    return all >> 24 != 0xFF && any >> 24 != 0 ? rows : nullptr;
 }
 
 static HGLOBAL Clipboard_DibV5(const BITMAPINFOHEADER* info, const uint8_t* rows,

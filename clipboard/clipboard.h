@@ -23,8 +23,10 @@ int Quorlex_BitMap(const void* header, SIZE_T headerSize, const void* pixels, SI
 // UTF-16 text as CF_UNICODETEXT, each with a terminating zero.
 int Quorlex_Text(const char* text, SIZE_T length, const wchar_t* wide, SIZE_T wideLength);
 
-// A new movable, zero-filled global block of `total` bytes holding `head`
-// at its start and `body` at `bodyOffset`; null when it cannot be made.
+// A new movable global block of `total` bytes holding `head` at its start
+// and `body` at `bodyOffset`, zero everywhere else; null when it cannot be
+// made. The pieces lie in order inside the block: headLength <= bodyOffset,
+// bodyOffset + bodyLength <= total.
 HGLOBAL Clipboard_Block(SIZE_T total, const void* head, SIZE_T headLength, SIZE_T bodyOffset,
                         const void* body, SIZE_T bodyLength);
 

@@ -13,7 +13,7 @@ constexpr DWORD CLIPBOARD_RETRY_MS = 15;
 
 HGLOBAL Clipboard_Block(SIZE_T total, const void* head, SIZE_T headLength, SIZE_T bodyOffset,
                         const void* body, SIZE_T bodyLength) {
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, total);
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, total);
     if (block == nullptr) {
         return nullptr;
     }
@@ -22,12 +22,15 @@ HGLOBAL Clipboard_Block(SIZE_T total, const void* head, SIZE_T headLength, SIZE_
         GlobalFree(block);
         return nullptr;
     }
+    // Only what no piece covers is zeroed: a picture's pixels are written once.
     if (headLength != 0) {
         memcpy(bytes, head, headLength);
     }
+    memset(bytes + headLength, 0, bodyOffset - headLength);
     if (bodyLength != 0) {
         memcpy(bytes + bodyOffset, body, bodyLength);
     }
+    memset(bytes + bodyOffset + bodyLength, 0, total - bodyOffset - bodyLength);
     GlobalUnlock(block);
     // The block goes to the caller, who places or frees it.
     return block;

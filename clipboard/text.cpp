@@ -6,9 +6,10 @@ int Quorlex_Text(const char* text, SIZE_T length, const wchar_t* wide, SIZE_T wi
         return 0;
     }
     ClipboardItem items[2] = {
-        {CF_TEXT, Clipboard_Block(length + 1, text, length, 0, nullptr, 0)},
-        {CF_UNICODETEXT, Clipboard_Block((wideLength + 1) * sizeof(wchar_t), wide,
-                                         wideLength * sizeof(wchar_t), 0, nullptr, 0)},
+        {CF_TEXT, Clipboard_Block(length + 1, text, length, length, nullptr, 0)},
+        {CF_UNICODETEXT,
+         Clipboard_Block((wideLength + 1) * sizeof(wchar_t), wide, wideLength * sizeof(wchar_t),
+                         wideLength * sizeof(wchar_t), nullptr, 0)},
     };
     if (items[0].block == nullptr) {
         if (items[1].block != nullptr) {

@@ -16,7 +16,8 @@ flags="-std=c++17 -g -O1 -Wall -Wextra -Werror -fno-sanitize-recover=all -fshort
        -I$root/fuzz/win32 -I$root/fuzz -I$root"
 sanitize="-fsanitize=fuzzer,address,undefined"
 stand_in="$root/fuzz/win32/win32.cpp"
-clipboard="$root/clipboard/alpha.cpp $root/clipboard/bitmap.cpp $root/clipboard/place.cpp
+clipboard="$root/clipboard/alpha.cpp $root/clipboard/bitmap.cpp $root/clipboard/checksums.cpp
+           $root/clipboard/place.cpp
            $root/clipboard/png.cpp $root/clipboard/text.cpp"
 common="$root/format_plugins/common/spi_file.cpp"
 listing="$root/listing/append_text.cpp $root/listing/archive_list.cpp

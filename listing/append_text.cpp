@@ -39,34 +39,30 @@ static void Listing_Commit(ListingText* text, char* locked, SIZE_T bytes, SIZE_T
     GlobalUnlock(text->block);
 }
 
-void Util_AppendText(ListingText* text, const char* piece, int n) {
+// Appends up to `n` units of `unit` bytes, stopping at a zero unit.
+static void Listing_AppendUnits(ListingText* text, const void* piece, int n, SIZE_T unit) {
     if (n < 0) {
         return;
     }
-    SIZE_T count = 0;
-    while (static_cast<int>(count) < n && piece[count] != '\0') {
-        ++count;
+    const auto* bytes = static_cast<const char*>(piece);
+    SIZE_T length = 0;
+    while (static_cast<int>(length / unit) < n &&
+           (bytes[length] != 0 || (unit == 2 && bytes[length + 1] != 0))) {
+        length += unit;
     }
-    char* bytes = Listing_Room(text, count, 1);
-    if (bytes != nullptr) {
-        memcpy(bytes + text->length, piece, count);
-        Listing_Commit(text, bytes, count, 1);
+    char* locked = Listing_Room(text, length, unit);
+    if (locked != nullptr) {
+        memcpy(locked + text->length, piece, length);
+        Listing_Commit(text, locked, length, unit);
     }
 }
 
+void Util_AppendText(ListingText* text, const char* piece, int n) {
+    Listing_AppendUnits(text, piece, n, 1);
+}
+
 void Util_AppendWide(ListingText* text, const wchar_t* piece, int n) {
-    if (n < 0) {
-        return;
-    }
-    SIZE_T count = 0;
-    while (static_cast<int>(count) < n && piece[count] != L'\0') {
-        ++count;
-    }
-    char* bytes = Listing_Room(text, count * sizeof(wchar_t), sizeof(wchar_t));
-    if (bytes != nullptr) {
-        memcpy(bytes + text->length, piece, count * sizeof(wchar_t));
-        Listing_Commit(text, bytes, count * sizeof(wchar_t), sizeof(wchar_t));
-    }
+    Listing_AppendUnits(text, piece, n, sizeof(wchar_t));
 }
 
 // Whether every unit is below 0x80: text that reads the same in every code
