@@ -62,14 +62,16 @@ one=$(mean_us 20 $wine "$work/prog/quorlex.exe" "$sample")
 report "(b) small picture, 1 plug-in" "$one"
 
 # A folder of declining plug-ins and the BMP plug-in, asked by name: before
-# it (d*.spi) or after it (z*.spi). Beside each, the floor: a plain program
-# that loads, asks and frees the same files once.
+# it (d*) or after it (z*), named like it (*.sph for x64, whose *.spi come
+# first). Beside each, the floor: a plain program that loads, asks and frees
+# the same files once.
+suffix=$(ls "$work/reg" | sed -n 's/^qxbmp//p')
 declining() {
     rm -f "$work"/reg/[dz]*.sp[ih]
     i=0
     while [ $i -lt "$2" ]; do
         i=$((i + 1))
-        cp "$build/fixtures/none.spi" "$work/reg/$1$(printf %04d $i).spi"
+        cp "$build/fixtures/none.spi" "$work/reg/$1$(printf %04d $i)$suffix"
     done
 }
 for n in 100 200 400; do

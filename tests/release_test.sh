@@ -1,12 +1,15 @@
 #!/bin/sh
-# The release as a Windows user gets it, run in the x86 lane: two zips from
-# the same commit are the same bytes; the unpacked files match their sums;
-# the packed x86 program, with the packed plug-in folder registered, puts the
-# sample picture on the clipboard.
-# Usage (inside tools/wine-session.sh): tests/release_test.sh X86_BUILD_DIR
+# The release as a Windows user meets it, in this build tree's lane (the x64
+# program under wine64, the x86 one under 32-bit Wine): two zips from the
+# same commit are the same bytes; the unpacked files match their sums, have
+# Windows line ends and are the files the read-me lists; in a fresh Wine
+# prefix with no registered plug-in folder, the packed program puts each
+# packed sample on the clipboard exactly.
+# Usage (inside tools/wine-session.sh): tests/release_test.sh BUILD_DIR
 build="$(cd "$1" && pwd)"
 root="$(cd "$(dirname "$0")/.." && pwd)"
 . "$build/wine-env.sh"
+WINEDEBUG=-all
 work="$build/release-test"
 rm -rf "$work"
 mkdir -p "$work"
@@ -23,19 +26,77 @@ zip=$(sh "$root/tools/dist.sh" "$work/first") || fail "tools/dist.sh failed"
 again=$(sh "$root/tools/dist.sh" "$work/second") || fail "tools/dist.sh failed the second time"
 cmp "$zip" "$again" || fail "two zips of one commit differ"
 (cd "$work" && cmake -E tar xf "$zip") || fail "the zip does not unpack"
-unpacked="$work/$(basename "$zip" .zip)"
-(cd "$unpacked" && sha256sum --quiet -c SHA256SUMS) || fail "the files do not match SHA256SUMS"
+unpacked="$work/Quorlex"
+[ -d "$unpacked" ] || fail "the zip holds no Quorlex folder: $(unzip -Z1 "$zip" | head -n 3)"
+(cd "$unpacked" && tr -d '\r' <SHA256SUMS.txt | sha256sum --quiet -c -) ||
+    fail "the files do not match SHA256SUMS.txt"
 
-qx_wine reg add 'HKCU\Software\Morvenko\Susie\Plug-in' /v Path /t REG_SZ \
-    /d "$(windows_path "$unpacked/x86/plugins")" /f >/dev/null 2>&1 || fail "reg add failed"
-qx_wine "$unpacked/x86/quorlex.exe" "$(windows_path "$root/samples/sample.bmp")"
+cr=$(printf '\r')
+for text in README.txt LICENSE.txt SHA256SUMS.txt; do
+    lines=$(grep -c '' "$unpacked/$text")
+    crlf=$(grep -c "$cr\$" "$unpacked/$text")
+    [ "$lines" -eq "$crlf" ] || fail "$text: $crlf of $lines lines end with CR LF"
+done
+
+# The read-me lists the zip's files in each language's section.
+zipped=$(unzip -Z1 "$zip" | sed -n 's|^Quorlex/\(.*[^/]\)$|\1|p' | LC_ALL=C sort)
+for heading in '^■ 同梱物' '^\* Files'; do
+    listed=$(tr -d '\r' <"$unpacked/README.txt" | sed -n "/$heading/,/^\$/p" | sed '1d;/^$/d' |
+        awk '{ print $1 }' | tr '\\' '/' | LC_ALL=C sort)
+    [ "$listed" = "$zipped" ] || fail "the read-me ($heading) lists
+$listed
+but the zip holds
+$zipped"
+done
+
+# A Windows user's first run: a fresh prefix, no plug-in folder registered.
+if [ -n "$QX_WINE32" ]; then
+    program=quorlex.exe
+else
+    program=quorlex64.exe
+fi
+WINEPREFIX="$work/prefix"
+export WINEPREFIX
+qx_wine wineboot -i >/dev/null 2>&1 </dev/null || fail "no fresh Wine prefix"
+$WINESERVER -p >/dev/null 2>&1 </dev/null
+trap '$WINESERVER -k >/dev/null 2>&1' EXIT
+if qx_wine reg query 'HKCU\Software\Morvenko\Susie\Plug-in' >/dev/null 2>&1; then
+    fail "the fresh prefix has a registered plug-in folder"
+fi
+
+shown() {
+    qx_wine "$build/bin/clipread.exe" "$(windows_path "$work/pasted.bmp")" | tr -d '\r'
+}
+
+qx_wine "$unpacked/$program" "$(windows_path "$unpacked/samples/sample.bmp")"
 status=$?
-[ "$status" -eq 1 ] || fail "the packed program ended with $status, not 1"
-shown=$(qx_wine "$build/bin/clipread.exe" "$(windows_path "$work/pasted.bmp")" | tr -d '\r')
-expected="format:  CF_DIB, 28840 bytes
-width:   120
-height:  80
-bits:    24"
-[ "$(printf '%s\n' "$shown" | head -n 4)" = "$expected" ] ||
-    fail "the clipboard holds: $shown"
-echo "release test: $(basename "$zip") unpacks, matches its sums and puts the sample on the clipboard"
+[ "$status" -eq 1 ] || fail "$program on sample.bmp ended with $status, not 1"
+shown >/dev/null
+[ -f "$work/pasted.bmp" ] || fail "$program on sample.bmp: the clipboard holds $(shown)"
+# CF_DIB is the bitmap file's bytes after its 14-byte file header.
+tail -c +15 "$work/pasted.bmp" >"$work/pasted.dib"
+tail -c +15 "$unpacked/samples/sample.bmp" >"$work/sample.dib"
+cmp "$work/pasted.dib" "$work/sample.dib" || fail "$program on sample.bmp: CF_DIB differs"
+
+qx_wine "$unpacked/$program" "$(windows_path "$unpacked/samples/sample.zip")"
+status=$?
+[ "$status" -eq 1 ] || fail "$program on sample.zip ended with $status, not 1"
+rule='---------- ---------- ------- ---------- -------- -------- ----  ------------------------------'
+# What clipread shows after its line on the format and a blank line.
+expected="Listing of archive : $(windows_path "$unpacked/samples/sample.zip" | tr '\\' '/')
+
+ Original   Packed     Ratio     Date     Time      Type   CRC    Name
+$rule
+      1000         36    3.6% 2024-05-17 10:30:00 Deflate  64EAD101  readme.txt
+         0          0    0.0% 2024-05-17 10:30:00  Stored  0000  docs/
+      2900         56    1.9% 2024-05-17 10:30:00 Deflate  5B807F0A  docs/guide.txt
+         4          4  100.0% 2024-05-17 10:30:00  Stored  8BB98613  docs/tiny.dat
+     28854        501    1.7% 2024-05-17 10:30:00 Deflate  38802E4B  images/sample.bmp
+$rule
+     32758        597    1.8%                                     5 files"
+actual=$(shown | sed '1,2d')
+[ "$actual" = "$expected" ] || fail "$program on sample.zip: the clipboard holds
+$actual
+instead of
+$expected"
+echo "release test: $(basename "$zip") unpacks to Quorlex, matches its sums and its read-me, and $program puts both samples on the clipboard in a fresh prefix"
