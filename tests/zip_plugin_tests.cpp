@@ -90,21 +90,27 @@ TEST_F(ZipPlugin, ListsTheSampleArchive) {
 
 TEST_F(ZipPlugin, TimesNamesMethodsAndWideSizes) {
     std::string utcTime = Test_Le16(0x5455) + Test_Le16(5) + "\x01" + Test_Le32(1000000000);
-    std::string ntfsTime =
-        Test_Le16(0x000A) + Test_Le16(32) + Test_Le32(0) + Test_Le16(1) + Test_Le16(24) +
-        Test_Le64(116444736000000000ull + 1100000000ull * 10000000) + Test_Le64(0) + Test_Le64(0);
+    auto ntfs = [](uint64_t seconds) {
+        return Test_Le16(0x000A) + Test_Le16(32) + Test_Le32(0) + Test_Le16(1) + Test_Le16(24) +
+               Test_Le64(116444736000000000ull + seconds * 10000000) + Test_Le64(0) + Test_Le64(0);
+    };
+    const uint64_t in2040 = 2208988800; // 2040-01-01 00:00:00 UTC
     std::string wide =
         Test_Le16(0x0001) + Test_Le16(16) + Test_Le64(5000000000ull) + Test_Le64(4000000000ull);
 #ifdef _WIN64
     const char* bigLine = "\r\n5000000000 4000000000   80.0%";
+    const std::string shown2040 = LocalText(static_cast<time_t>(in2040));
 #else
+    // A 32-bit record holds no time past January 2038: the latest it holds.
+    const std::string shown2040 = LocalText(INT32_MAX);
     // A 32-bit record holds no size past 4 GiB: the largest it holds shows.
     const char* bigLine = "\r\n4294967295 4000000000   93.1%";
 #endif
     std::string file = box.prog + "\\made.zip";
     Test_WriteFile(file, ZipFile({
                              {"a/b/utc.txt", 0, 8, 0xABCDEF, 10, 20, utcTime},
-                             {"ntfs.txt", 0, 0, 1, 5, 5, ntfsTime},
+                             {"ntfs.txt", 0, 0, 1, 5, 5, ntfs(1100000000)},
+                             {"2040.txt", 0, 0, 4, 5, 5, ntfs(in2040)},
                              {"d/\xC3\xBC.txt", 0x800, 77, 2, 1, 1, ""},
                              {"big.iso", 0, 8, 3, 0xFFFFFFFF, 0xFFFFFFFF, wide},
                          }));
@@ -118,6 +124,9 @@ TEST_F(ZipPlugin, TimesNamesMethodsAndWideSizes) {
             "\r\n         5          5  100.0% " +
             LocalText(1100000000) +
             "  Stored  0001  ntfs.txt"
+            "\r\n         5          5  100.0% " +
+            shown2040 +
+            "  Stored  0004  2040.txt"
             "\r\n         1          1  100.0% 2024-05-17 10:00:00   M77    0002  d/\xFC.txt" +
             bigLine + " 2024-05-17 10:00:00 Deflate  0003  big.iso\r\n");
 }
@@ -233,8 +242,10 @@ TEST(ZipRecords, NamesAreSplitBetweenCharacters) {
     ASSERT_NE(plugin, nullptr) << path;
     auto getArchiveInfo = reinterpret_cast<GetArchiveInfoProc>(Spi_Entry(plugin, "GetArchiveInfo"));
     ASSERT_NE(getArchiveInfo, nullptr);
-    // 0x95 0x5C is one character in code page 932 (the second byte is no
-    // backslash there); elsewhere a character and a backslash.
+    // The entry was made on MS-DOS: its name is in the OEM code page. 0x95
+    // 0x5C is one character in code page 932 (the second byte is no
+    // backslash there); in 437 a character (U+00F2, 0xF2 in 1252) and a
+    // backslash.
     std::string zip = ZipFile({{"d/\x95\x5C"
                                 "a.txt",
                                 0, 0, 1, 1, 1, ""}});
@@ -243,7 +254,7 @@ TEST(ZipRecords, NamesAreSplitBetweenCharacters) {
     ASSERT_NE(block, nullptr);
     const auto* entries = static_cast<const ArchiveEntryInfo*>(LocalLock(block));
     bool dbcs = GetACP() == 932;
-    EXPECT_EQ(std::string(entries[0].path), dbcs ? "d\\" : "d\\\x95\\");
+    EXPECT_EQ(std::string(entries[0].path), dbcs ? "d\\" : "d\\\xF2\\");
     EXPECT_EQ(std::string(entries[0].filename), dbcs ? "\x95\x5C"
                                                        "a.txt"
                                                      : "a.txt");

@@ -2,6 +2,7 @@
 // size, width, height and bit depth, written out as a .bmp file a person can
 // open; for CF_TEXT the text itself. Used by the demo.
 // Usage: clipread OUTPUT.bmp   (exit code 0 when it found either format)
+//        clipread --unicode     prints CF_UNICODETEXT in UTF-8
 #include "clipboard/clipboard.h"
 
 #include <stdio.h>
@@ -60,7 +61,38 @@ static int ClipRead_Text(HANDLE data) {
     return 0;
 }
 
+// CF_UNICODETEXT as UTF-8, as the text a reader sees.
+static int ClipRead_Unicode() {
+    HANDLE data = GetClipboardData(CF_UNICODETEXT);
+    const wchar_t* text = data != nullptr ? static_cast<const wchar_t*>(GlobalLock(data)) : nullptr;
+    if (text == nullptr) {
+        printf("the clipboard holds no CF_UNICODETEXT\n");
+        return 1;
+    }
+    int length = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    char* utf8 = static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, length > 0 ? length : 1));
+    int ok = utf8 != nullptr && length > 0 &&
+             WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8, length, nullptr, nullptr) == length;
+    if (ok) {
+        fwrite(utf8, 1, static_cast<size_t>(length - 1), stdout);
+    }
+    if (utf8 != nullptr) {
+        HeapFree(GetProcessHeap(), 0, utf8);
+    }
+    GlobalUnlock(data);
+    return ok ? 0 : 1;
+}
+
 int main(int argc, char** argv) {
+    if (argc == 2 && strcmp(argv[1], "--unicode") == 0) {
+        if (!OpenClipboard(nullptr)) {
+            printf("the clipboard cannot be opened\n");
+            return 1;
+        }
+        int result = ClipRead_Unicode();
+        CloseClipboard();
+        return result;
+    }
     if (argc != 2) {
         fprintf(stderr, "usage: clipread OUTPUT.bmp\n");
         return 2;

@@ -1,4 +1,4 @@
-// The sample image-input plug-in: uncompressed Windows bitmaps (1, 4, 8, 16,
+// The shipped image-input plug-in: uncompressed Windows bitmaps (1, 4, 8, 16,
 // 24 and 32 bits per pixel, bottom-up or top-down, with BI_BITFIELDS masks
 // for 16 and 32 bits). It hands back a 40-byte header with a full colour
 // table or the three masks, and the pixel rows as the file holds them.
@@ -14,16 +14,12 @@ constexpr uint32_t BMP_LARGEST_INFO = 1024;
 constexpr uint32_t BMP_HEAD = BMP_FILE_HEADER + BMP_LARGEST_INFO + 256 * 4 + 12;
 constexpr uint64_t BMP_LARGEST_IMAGE = 0xFFFFFFFFull - 1064;
 
-static uint32_t Bmp_U32(const uint8_t* p) {
-    return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
-
 // The header a file starts with, when this plug-in can decode it.
 static int Bmp_ReadHeader(const uint8_t* bytes, uint64_t size, BITMAPINFOHEADER* info) {
     if (size < BMP_FILE_HEADER + BMP_INFO_HEADER || bytes[0] != 'B' || bytes[1] != 'M') {
         return 0;
     }
-    uint32_t infoSize = Bmp_U32(bytes + BMP_FILE_HEADER);
+    uint32_t infoSize = Spi_U32(bytes + BMP_FILE_HEADER);
     if (infoSize < BMP_INFO_HEADER || infoSize > BMP_LARGEST_INFO) {
         return 0;
     }
@@ -81,7 +77,7 @@ static int Bmp_Layout(const uint8_t* head, const BITMAPINFOHEADER* info, uint64_
     uint64_t masksEnd = BMP_FILE_HEADER + BMP_INFO_HEADER + layout->masks;
     uint64_t tableEnd = layout->tableAt + layout->stored * 4;
     uint64_t headersEnd = tableEnd > masksEnd ? tableEnd : masksEnd;
-    layout->pixelsAt = Bmp_U32(head + 10);
+    layout->pixelsAt = Spi_U32(head + 10);
     if (headersEnd > fileSize || layout->pixelsAt < headersEnd || layout->pixelsAt > fileSize ||
         layout->image > fileSize - layout->pixelsAt) {
         return SPI_BROKEN_DATA;

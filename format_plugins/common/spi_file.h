@@ -26,6 +26,19 @@ int SpiSource_Read(const SpiSource* input, uint64_t at, void* out, uint64_t leng
 // Closes the file; safe to call twice.
 void SpiSource_Close(SpiSource* input);
 
+// Little-endian fields of a file's bytes.
+inline uint16_t Spi_U16(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] | p[1] << 8);
+}
+
+inline uint32_t Spi_U32(const uint8_t* p) {
+    return Spi_U16(p) | static_cast<uint32_t>(Spi_U16(p + 2)) << 16;
+}
+
+inline uint64_t Spi_U64(const uint8_t* p) {
+    return Spi_U32(p) | static_cast<uint64_t>(Spi_U32(p + 4)) << 32;
+}
+
 // A new movable local block holding a copy of `length` bytes (zeros where
 // `bytes` is null); null when it cannot be allocated or locked.
 HLOCAL Spi_LocalCopy(const void* bytes, SIZE_T length);

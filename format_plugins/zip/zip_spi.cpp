@@ -1,7 +1,9 @@
-// The sample archive plug-in: lists the entries of a ZIP file from its
+// The shipped archive plug-in: lists the entries of a ZIP file from its
 // central directory (ZIP64 included): method name, packed and original size,
 // modification time in seconds since 1970 UTC, directory part and file name
-// split at the last slash, and CRC.
+// split at the last slash, and CRC. Names come in the ANSI code page: from
+// UTF-8 when the entry says so, from the OEM code page when it was written
+// on MS-DOS or Windows (as archivers there store names), else as they are.
 #include "format_plugins/common/spi_file.h"
 
 #include <string.h>
@@ -21,20 +23,8 @@ constexpr uint64_t FILETIME_SECOND = 10000000;
 constexpr uint16_t ZIP_UTF8_NAME = 0x800;
 constexpr uint32_t ZIP_SIGNATURE = 0x05054B50;
 constexpr uint32_t ZIP_FIELD = 200;
-// UTF-8 bytes of a name that are converted: more than can fill a field.
+// Bytes of a UTF-8 or OEM name that are converted: more than can fill a field.
 constexpr uint32_t ZIP_NAME_BYTES = 4 * ZIP_FIELD;
-
-static uint16_t Zip_U16(const uint8_t* p) {
-    return static_cast<uint16_t>(p[0] | p[1] << 8);
-}
-
-static uint32_t Zip_U32(const uint8_t* p) {
-    return Zip_U16(p) | static_cast<uint32_t>(Zip_U16(p + 2)) << 16;
-}
-
-static uint64_t Zip_U64(const uint8_t* p) {
-    return Zip_U32(p) | static_cast<uint64_t>(Zip_U32(p + 4)) << 32;
-}
 
 static void* Zip_Alloc(uint64_t length) {
     return HeapAlloc(GetProcessHeap(), 0, static_cast<SIZE_T>(length) + 1);
@@ -54,7 +44,7 @@ struct ZipDirectory {
 // An end record whose comment reaches exactly the end of the file: a record
 // inside a comment does not.
 static int Zip_IsEnd(const uint8_t* bytes, uint64_t at, uint64_t tail) {
-    return Zip_U32(bytes + at) == ZIP_END && at + ZIP_END_SIZE + Zip_U16(bytes + at + 20) == tail;
+    return Spi_U32(bytes + at) == ZIP_END && at + ZIP_END_SIZE + Spi_U16(bytes + at + 20) == tail;
 }
 
 // Finds the central directory through the end record (and the ZIP64 end
@@ -72,21 +62,22 @@ static int Zip_FindDirectory(const SpiSource* source, ZipDirectory* directory) {
     uint64_t tailAt = source->size - tail;
     int found = 0;
     if (SpiSource_Read(source, tailAt, bytes, tail)) {
+        // From the last offset an end record fits at, down to 0 inclusive.
         for (uint64_t i = tail - ZIP_END_SIZE + 1; i-- > 0;) {
             if (Zip_IsEnd(bytes, i, tail)) {
-                directory->size = Zip_U32(bytes + i + 12);
-                directory->offset = Zip_U32(bytes + i + 16);
+                directory->size = Spi_U32(bytes + i + 12);
+                directory->offset = Spi_U32(bytes + i + 16);
                 found = 1;
                 uint8_t locator[20];
                 uint8_t end64[56];
                 uint64_t endAt = tailAt + i;
                 if ((directory->offset == 0xFFFFFFFF || directory->size == 0xFFFFFFFF) &&
                     endAt >= 20 && SpiSource_Read(source, endAt - 20, locator, 20) &&
-                    Zip_U32(locator) == ZIP64_LOCATOR &&
-                    SpiSource_Read(source, Zip_U64(locator + 8), end64, 56) &&
-                    Zip_U32(end64) == ZIP64_END) {
-                    directory->size = Zip_U64(end64 + 40);
-                    directory->offset = Zip_U64(end64 + 48);
+                    Spi_U32(locator) == ZIP64_LOCATOR &&
+                    SpiSource_Read(source, Spi_U64(locator + 8), end64, 56) &&
+                    Spi_U32(end64) == ZIP64_END) {
+                    directory->size = Spi_U64(end64 + 40);
+                    directory->offset = Spi_U64(end64 + 48);
                 }
                 break;
             }
@@ -116,28 +107,43 @@ static void Zip_Method(char out[8], uint16_t method) {
     memcpy(out, text, static_cast<size_t>(length) < 8 ? length : 8);
 }
 
+// Seconds in the record's width: on x86 a time past January 2038 (or before
+// December 1901) shows as the latest (earliest) the field holds, never as
+// its low 32 bits.
+static SpiTime Zip_Seconds(int64_t seconds) {
+    if (sizeof(SpiTime) < sizeof seconds) {
+        if (seconds > INT32_MAX) {
+            return INT32_MAX;
+        }
+        if (seconds < INT32_MIN) {
+            return INT32_MIN;
+        }
+    }
+    return static_cast<SpiTime>(seconds);
+}
+
 // The entry's time: the UTC time of an extended-timestamp or NTFS extra
 // field when there is one, else the DOS time taken as local time.
 static SpiTime Zip_Time(uint16_t dosTime, uint16_t dosDate, const uint8_t* extra,
                         uint32_t extraLength) {
     for (uint32_t at = 0; at + 4 <= extraLength;) {
-        uint16_t tag = Zip_U16(extra + at);
-        uint32_t size = Zip_U16(extra + at + 2);
+        uint16_t tag = Spi_U16(extra + at);
+        uint32_t size = Spi_U16(extra + at + 2);
         const uint8_t* data = extra + at + 4;
         if (at + 4 + size > extraLength) {
             break;
         }
         if (tag == 0x5455 && size >= 5 && (data[0] & 1)) {
-            return static_cast<int32_t>(Zip_U32(data + 1));
+            return static_cast<int32_t>(Spi_U32(data + 1));
         }
-        if (tag == 0x000A && size >= 32 && Zip_U16(data + 4) == 1 && Zip_U16(data + 6) >= 24) {
+        if (tag == 0x000A && size >= 32 && Spi_U16(data + 4) == 1 && Spi_U16(data + 6) >= 24) {
             // Unsigned, so that no time near either end of the range overflows.
-            uint64_t ticks = Zip_U64(data + 8);
+            uint64_t ticks = Spi_U64(data + 8);
             int64_t seconds =
                 ticks >= FILETIME_1970
                     ? static_cast<int64_t>((ticks - FILETIME_1970) / FILETIME_SECOND)
                     : -static_cast<int64_t>((FILETIME_1970 - ticks) / FILETIME_SECOND);
-            return static_cast<SpiTime>(seconds);
+            return Zip_Seconds(seconds);
         }
         at += 4 + size;
     }
@@ -149,24 +155,24 @@ static SpiTime Zip_Time(uint16_t dosTime, uint16_t dosDate, const uint8_t* extra
     local.tm_min = (dosTime >> 5) & 63;
     local.tm_sec = (dosTime & 31) * 2;
     local.tm_isdst = -1;
-    return static_cast<SpiTime>(mktime(&local));
+    return Zip_Seconds(mktime(&local));
 }
 
 // Sizes and offset that overflow 32 bits live in the ZIP64 extra field.
 static void Zip_Wide(const uint8_t* extra, uint32_t extraLength, uint64_t* original,
                      uint64_t* packed, uint64_t* position) {
     for (uint32_t at = 0; at + 4 <= extraLength;) {
-        uint32_t size = Zip_U16(extra + at + 2);
+        uint32_t size = Spi_U16(extra + at + 2);
         if (at + 4 + size > extraLength) {
             return;
         }
-        if (Zip_U16(extra + at) == 0x0001) {
+        if (Spi_U16(extra + at) == 0x0001) {
             const uint8_t* p = extra + at + 4;
             const uint8_t* end = p + size;
             uint64_t* fields[] = {original, packed, position};
             for (uint64_t* field : fields) {
                 if (*field == 0xFFFFFFFF && p + 8 <= end) {
-                    *field = Zip_U64(p);
+                    *field = Spi_U64(p);
                     p += 8;
                 }
             }
@@ -176,15 +182,15 @@ static void Zip_Wide(const uint8_t* extra, uint32_t extraLength, uint64_t* origi
     }
 }
 
-// Bytes of the character at text[at] in the ANSI code page, never past
-// `length`.
-static uint32_t Zip_CharLength(const uint8_t* text, uint32_t at, uint32_t length) {
+// Bytes of the character at text[at] in a code page (CP_ACP, CP_OEMCP or
+// CP_UTF8), never past `length`.
+static uint32_t Zip_CharLength(const uint8_t* text, uint32_t at, uint32_t length, UINT codePage) {
     uint32_t n = 1;
-    if (GetACP() == CP_UTF8) {
+    if (codePage == CP_UTF8 || (codePage == CP_ACP && GetACP() == CP_UTF8)) {
         while (at + n < length && (text[at + n] & 0xC0) == 0x80) {
             ++n;
         }
-    } else if (IsDBCSLeadByte(text[at]) && at + 1 < length) {
+    } else if (IsDBCSLeadByteEx(codePage, text[at]) && at + 1 < length) {
         n = 2;
     }
     return n;
@@ -195,7 +201,7 @@ static uint32_t Zip_CharLength(const uint8_t* text, uint32_t at, uint32_t length
 static void Zip_CopyWhole(char* field, const uint8_t* text, uint32_t length) {
     uint32_t n = 0;
     while (n < length) {
-        uint32_t step = Zip_CharLength(text, n, length);
+        uint32_t step = Zip_CharLength(text, n, length, CP_ACP);
         if (n + step > ZIP_FIELD - 1) {
             break;
         }
@@ -206,19 +212,21 @@ static void Zip_CopyWhole(char* field, const uint8_t* text, uint32_t length) {
 }
 
 // Copies a name into a NUL-terminated 200-byte field, in the ANSI code page.
-// A UTF-8 name is converted (only as much of it as can fill the field); a
-// name that is not, or does not convert, is taken as it is.
-static void Zip_Name(char* field, const uint8_t* name, uint32_t length, int utf8) {
-    if (utf8) {
-        uint32_t take = length;
-        if (take > ZIP_NAME_BYTES) {
-            take = ZIP_NAME_BYTES;
-            while (take > 0 && (name[take] & 0xC0) == 0x80) {
-                --take;
+// A name in UTF-8 or the OEM code page is converted (only as much of it as
+// can fill the field, cut between characters); a name in the ANSI code
+// page, or one that does not convert, is taken as it is.
+static void Zip_Name(char* field, const uint8_t* name, uint32_t length, UINT codePage) {
+    if (codePage != CP_ACP) {
+        uint32_t take = 0;
+        while (take < length && take < ZIP_NAME_BYTES) {
+            uint32_t step = Zip_CharLength(name, take, length, codePage);
+            if (take + step > ZIP_NAME_BYTES) {
+                break;
             }
+            take += step;
         }
         wchar_t wide[ZIP_NAME_BYTES];
-        int wideLength = MultiByteToWideChar(CP_UTF8, 0, reinterpret_cast<const char*>(name),
+        int wideLength = MultiByteToWideChar(codePage, 0, reinterpret_cast<const char*>(name),
                                              static_cast<int>(take), wide, ZIP_NAME_BYTES);
         uint8_t ansi[2 * ZIP_NAME_BYTES];
         int n = wideLength > 0 ? WideCharToMultiByte(CP_ACP, 0, wide, wideLength,
@@ -234,20 +242,40 @@ static void Zip_Name(char* field, const uint8_t* name, uint32_t length, int utf8
 }
 
 // Splits a name into its directory part and its file name after the last
-// slash or backslash, stepping by characters: in a double-byte code page a
-// backslash byte may be the second half of a character.
-static void Zip_Split(ArchiveEntryInfo* entry, const uint8_t* name, uint32_t length, int utf8) {
+// slash or backslash, stepping by characters of its code page: in a
+// double-byte code page a backslash byte may be the second half of one.
+static void Zip_Split(ArchiveEntryInfo* entry, const uint8_t* name, uint32_t length,
+                      UINT codePage) {
     uint32_t cut = 0;
-    for (uint32_t i = 0; i < length; i += utf8 ? 1 : Zip_CharLength(name, i, length)) {
+    for (uint32_t i = 0; i < length; i += Zip_CharLength(name, i, length, codePage)) {
         if (name[i] == '/' || name[i] == '\\') {
             cut = i + 1;
         }
     }
-    Zip_Name(entry->path, name, cut, utf8);
+    Zip_Name(entry->path, name, cut, codePage);
     for (char* p = entry->path; *p != '\0'; p = CharNextA(p)) {
         *p = *p == '/' ? '\\' : *p;
     }
-    Zip_Name(entry->filename, name + cut, length - cut, utf8);
+    Zip_Name(entry->filename, name + cut, length - cut, codePage);
+}
+
+// The code page of an entry's name: UTF-8 when its flag says so; the OEM
+// code page when the "version made by" host is MS-DOS/FAT (0), OS/2 HPFS
+// (6), NTFS (11) or VFAT (14), whose archivers store names that way; else
+// the ANSI code page, as the name is taken.
+static UINT Zip_NameCodePage(const uint8_t* header) {
+    if (Spi_U16(header + 8) & ZIP_UTF8_NAME) {
+        return CP_UTF8;
+    }
+    switch (header[5]) {
+    case 0:
+    case 6:
+    case 11:
+    case 14:
+        return CP_OEMCP;
+    default:
+        return CP_ACP;
+    }
 }
 
 // A size in the record's width: on x86 a size past 4 GiB shows as the
@@ -267,15 +295,15 @@ static int Zip_Walk(const uint8_t* directory, uint64_t size, ArchiveEntryInfo* e
     while (at < size) {
         const uint8_t* h = directory + at;
         // A digital signature record may close the directory.
-        if (size - at >= 4 && Zip_U32(h) == ZIP_SIGNATURE) {
+        if (size - at >= 4 && Spi_U32(h) == ZIP_SIGNATURE) {
             break;
         }
-        if (size - at < ZIP_CENTRAL_SIZE || Zip_U32(h) != ZIP_CENTRAL) {
+        if (size - at < ZIP_CENTRAL_SIZE || Spi_U32(h) != ZIP_CENTRAL) {
             return 0;
         }
-        uint32_t nameLength = Zip_U16(h + 28);
-        uint32_t extraLength = Zip_U16(h + 30);
-        uint64_t next = at + ZIP_CENTRAL_SIZE + nameLength + extraLength + Zip_U16(h + 32);
+        uint32_t nameLength = Spi_U16(h + 28);
+        uint32_t extraLength = Spi_U16(h + 30);
+        uint64_t next = at + ZIP_CENTRAL_SIZE + nameLength + extraLength + Spi_U16(h + 32);
         if (next > size) {
             return 0;
         }
@@ -283,17 +311,17 @@ static int Zip_Walk(const uint8_t* directory, uint64_t size, ArchiveEntryInfo* e
             ArchiveEntryInfo* e = &entries[count];
             const uint8_t* name = h + ZIP_CENTRAL_SIZE;
             const uint8_t* extra = name + nameLength;
-            uint64_t original = Zip_U32(h + 24);
-            uint64_t packed = Zip_U32(h + 20);
-            uint64_t position = Zip_U32(h + 42);
+            uint64_t original = Spi_U32(h + 24);
+            uint64_t packed = Spi_U32(h + 20);
+            uint64_t position = Spi_U32(h + 42);
             Zip_Wide(extra, extraLength, &original, &packed, &position);
-            Zip_Method(e->method, Zip_U16(h + 10));
+            Zip_Method(e->method, Spi_U16(h + 10));
             e->position = Zip_Size(position);
             e->compsize = Zip_Size(packed);
             e->filesize = Zip_Size(original);
-            e->timestamp = Zip_Time(Zip_U16(h + 12), Zip_U16(h + 14), extra, extraLength);
-            Zip_Split(e, name, nameLength, (Zip_U16(h + 8) & ZIP_UTF8_NAME) != 0);
-            e->crc = Zip_U32(h + 16);
+            e->timestamp = Zip_Time(Spi_U16(h + 12), Spi_U16(h + 14), extra, extraLength);
+            Zip_Split(e, name, nameLength, Zip_NameCodePage(h));
+            e->crc = Spi_U32(h + 16);
         }
         ++count;
         at = next;
@@ -349,7 +377,7 @@ SPI_EXPORT int WINAPI IsSupported(LPCSTR, void* head) {
     if (bytes == nullptr) {
         return 0;
     }
-    uint32_t signature = Zip_U32(bytes);
+    uint32_t signature = Spi_U32(bytes);
     return signature == ZIP_LOCAL || signature == ZIP_END;
 }
 

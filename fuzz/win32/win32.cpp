@@ -322,6 +322,11 @@ BOOL IsDBCSLeadByte(BYTE byte) {
     return g_codePage == 932 && ((byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC));
 }
 
+// The OEM code page is the ANSI one here: both single-byte, or both 932.
+BOOL IsDBCSLeadByteEx(UINT codePage, BYTE byte) {
+    return (codePage == CP_ACP || codePage == CP_OEMCP) && IsDBCSLeadByte(byte);
+}
+
 LPSTR CharNextA(LPCSTR text) {
     const auto* p = reinterpret_cast<const uint8_t*>(text);
     return const_cast<LPSTR>(text + (*p == 0 ? 0 : Fake_CharLength(p)));
@@ -336,7 +341,7 @@ UINT GetACP() {
 // as one unit (U+4E00 and up). A `wideLength` of 0 asks for the length.
 int MultiByteToWideChar(UINT codePage, DWORD, LPCSTR text, int length, wchar_t* wide,
                         int wideLength) {
-    if ((codePage != CP_UTF8 && codePage != CP_ACP) || length < 0) {
+    if ((codePage != CP_UTF8 && codePage != CP_ACP && codePage != CP_OEMCP) || length < 0) {
         return 0;
     }
     const auto* p = reinterpret_cast<const uint8_t*>(text);
@@ -344,7 +349,7 @@ int MultiByteToWideChar(UINT codePage, DWORD, LPCSTR text, int length, wchar_t* 
     for (int at = 0; at < length;) {
         uint32_t c = p[at];
         int i = 1;
-        if (codePage == CP_ACP) {
+        if (codePage != CP_UTF8) {
             if (IsDBCSLeadByte(p[at]) && at + 1 < length) {
                 c = 0x4E00 + (c << 8 | p[at + 1]) % 0x5000;
                 i = 2;

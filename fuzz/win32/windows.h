@@ -60,6 +60,7 @@ typedef intptr_t (*FARPROC)();
 #define FILE_BEGIN 0
 
 #define CP_ACP 0
+#define CP_OEMCP 1
 #define CP_UTF8 65001
 #define ERROR_INVALID_PARAMETER 87
 
@@ -152,6 +153,7 @@ int lstrlenW(LPCWSTR text);
 LPSTR lstrcpynA(LPSTR to, LPCSTR from, int length);
 LPSTR CharNextA(LPCSTR text);
 BOOL IsDBCSLeadByte(BYTE byte);
+BOOL IsDBCSLeadByteEx(UINT codePage, BYTE byte);
 UINT GetACP();
 int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int length, wchar_t* wide,
                         int wideLength);

@@ -1,0 +1,69 @@
+#!/bin/sh
+# ZIP entry names as their writers meant them, in archives written by
+# Python's zipfile, listed by the shipped ZIP plug-in through the program
+# under code page 1252 (OEM code page 437), and read back as the text a
+# reader sees (CF_UNICODETEXT, in UTF-8): names without the UTF-8 flag are
+# OEM text when the "version made by" host is MS-DOS (0), OS/2 HPFS (6),
+# NTFS (11) or VFAT (14), and ANSI text from any other host.
+# Usage (inside tools/wine-session.sh): tests/zip_names_test.sh BUILD_DIR
+build="$(cd "$1" && pwd)"
+. "$build/wine-env.sh"
+WINEDEBUG=-all
+LC_ALL=C.UTF-8
+export LC_ALL
+work="$build/zip-names-test"
+rm -rf "$work"
+mkdir -p "$work"
+trap 'rm -rf "$work"' EXIT
+# The plug-in beside the program: no registered folder is needed.
+cp "$build/bin/quorlex.exe" "$build/bin/plugins/"qxzip.sp? "$work/"
+
+fail() {
+    echo "zip names test: $*"
+    exit 1
+}
+windows_path() {
+    printf 'Z:%s' "$1" | tr '/' '\\'
+}
+
+# host, how the name is stored, the name as the archive's writer meant it,
+# and the name a reader sees in the listing.
+cases='0 cp437 café/Ärger.txt café/Ärger.txt
+6 cp437 naïve/ß.txt naïve/ß.txt
+11 cp437 Übersicht/ñandú.txt Übersicht/ñandú.txt
+14 cp437 Ölpreis.txt Ölpreis.txt
+3 cp437 café.txt caf‚.txt
+3 cp1252 café.txt café.txt
+3 utf-8 日本/naïve.txt ??/naïve.txt'
+
+printf '%s\n' "$cases" | while read -r host stored name shown; do
+    python3 - "$work/case.zip" "$host" "$stored" "$name" <<'PYTHON' || exit 1
+import sys
+import zipfile
+
+path, host, stored, name = sys.argv[1], int(sys.argv[2]), sys.argv[3], sys.argv[4]
+
+
+class Info(zipfile.ZipInfo):
+    # The name in the given encoding, without the UTF-8 flag, as archivers
+    # that predate it store names; "utf-8" keeps zipfile's own rule.
+    def _encodeFilenameFlags(self):
+        if stored == "utf-8":
+            return super()._encodeFilenameFlags()
+        return self.filename.encode(stored), self.flag_bits
+
+
+with zipfile.ZipFile(path, "w") as archive:
+    info = Info(name, date_time=(2024, 5, 17, 10, 30, 0))
+    info.create_system = host
+    archive.writestr(info, b"data")
+PYTHON
+    qx_wine "$work/quorlex.exe" "$(windows_path "$work/case.zip")"
+    status=$?
+    [ "$status" -eq 1 ] || fail "host $host, $stored $name: the program ended with $status"
+    # The entry line's name follows its CRC column.
+    listed=$(qx_wine "$build/bin/clipread.exe" --unicode | tr -d '\r' |
+        sed -n 's/^.*  [0-9A-F]\{4,8\}  \(.*\)$/\1/p')
+    [ "$listed" = "$shown" ] || fail "host $host, $stored \"$name\": listed as \"$listed\", not \"$shown\""
+    echo "zip names test: host $host, $stored \"$name\" lists as \"$shown\""
+done
