@@ -1,6 +1,6 @@
 // The shipped BMP plug-in, through the program: a bitmap file named on the
 // command line, the CF_DIB block read back byte for byte.
-#include "tests/support/bytes.h"
+#include "tests/support/records.h"
 #include "tests/support/harness.h"
 
 #include <gtest/gtest.h>
@@ -19,11 +19,10 @@ struct Bitmap {
     uint32_t gap; // bytes between the table and the pixels
 };
 
+// The first 40 bytes of the bitmap's info header, whatever its size says.
 std::string InfoHeader(const Bitmap& b, uint32_t size, uint32_t sizeImage, uint32_t clrUsed) {
-    return Test_Le32(size) + Test_Le32(static_cast<uint32_t>(b.width)) +
-           Test_Le32(static_cast<uint32_t>(b.height)) + Test_Le16(1) + Test_Le16(b.bits) +
-           Test_Le32(b.compression) + Test_Le32(sizeImage) + Test_Le32(2835) + Test_Le32(2835) +
-           Test_Le32(clrUsed) + Test_Le32(0);
+    return Test_InfoHeader(size, b.width, b.height, b.bits, b.compression, clrUsed, sizeImage)
+        .substr(0, 40);
 }
 
 std::string BmpFile(const Bitmap& b) {

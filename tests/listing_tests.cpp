@@ -1,7 +1,7 @@
 // The archive listing, end to end: the program run under Wine on a file the
 // archive fixture lists, the CF_TEXT read back byte for byte.
 #include "plugin/spi.h"
-#include "tests/support/bytes.h"
+#include "tests/support/records.h"
 #include "tests/support/harness.h"
 
 #include <gtest/gtest.h>
@@ -12,15 +12,7 @@ namespace {
 
 ArchiveEntryInfo Entry(const char* method, SpiSize original, SpiSize packed, SpiTime time,
                        const char* path, const char* name, uint32_t crc) {
-    ArchiveEntryInfo e = {};
-    memcpy(e.method, method, strnlen(method, 8));
-    e.filesize = original;
-    e.compsize = packed;
-    e.timestamp = time;
-    memcpy(e.path, path, strnlen(path, sizeof e.path));
-    memcpy(e.filename, name, strnlen(name, sizeof e.filename));
-    e.crc = crc;
-    return e;
+    return Test_Entry(method, original, packed, time, path, name, crc);
 }
 
 SpiTime Local(int year, int month, int day, int hour, int minute, int second) {

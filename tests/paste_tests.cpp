@@ -3,7 +3,7 @@
 // decoded by the system's own PNG reader (WIC); a clipboard another program
 // holds for a moment; many runs at once.
 #include "plugin/spi.h"
-#include "tests/support/bytes.h"
+#include "tests/support/records.h"
 #include "tests/support/harness.h"
 
 #include <gtest/gtest.h>
@@ -25,10 +25,8 @@ struct Picture32 {
 
 Picture32 MakePicture(int width, int height, uint32_t compression, const std::string& masks,
                       uint8_t (*alpha)(int x, int y)) {
-    Picture32 p = {Test_Le32(40) + Test_Le32(static_cast<uint32_t>(width)) +
-                       Test_Le32(static_cast<uint32_t>(height)) + Test_Le16(1) + Test_Le16(32) +
-                       Test_Le32(compression) + std::string(20, '\0') + masks,
-                   "", width, height};
+    Picture32 p = {Test_InfoHeader(40, width, height, 32, compression, 0) + masks, "", width,
+                   height};
     for (int row = 0; row < std::abs(height); ++row) {
         for (int x = 0; x < width; ++x) {
             p.rows += static_cast<char>(x * 7 + row);
@@ -150,8 +148,8 @@ TEST(Paste, TransparencySurvivesAPaste) {
             ASSERT_TRUE(Test_ReadClipboard(CF_DIBV5, &v5));
             std::string expected =
                 Test_Le32(124) + p.header.substr(4, 10) + Test_Le16(32) + Test_Le32(BI_BITFIELDS) +
-                Test_Le32(static_cast<uint32_t>(p.rows.size())) + std::string(16, '\0') +
-                SRGB_MASKS + Test_Le32(0xFF000000) + "BGRs";
+                Test_Le32(static_cast<uint32_t>(p.rows.size())) + p.header.substr(24, 8) +
+                std::string(8, '\0') + SRGB_MASKS + Test_Le32(0xFF000000) + "BGRs";
             EXPECT_EQ(Test_Bytes(v5).substr(0, 60), expected);
             EXPECT_EQ(Test_Bytes(v5).substr(124), p.rows);
         }
@@ -161,8 +159,8 @@ TEST(Paste, TransparencySurvivesAPaste) {
 
 // The image fixture's file of a 1x1 24-bit picture whose pixel is `rgb`.
 std::string OnePixel(uint32_t rgb) {
-    return "FXPC" + Test_Le32(0) + Test_Le32(40) + Test_Le32(4) + Test_Le32(40) + Test_Le32(1) +
-           Test_Le32(1) + Test_Le16(1) + Test_Le16(24) + std::string(24, '\0') + Test_Le32(rgb);
+    return "FXPC" + Test_Le32(0) + Test_Le32(40) + Test_Le32(4) +
+           Test_InfoHeader(40, 1, 1, 24, BI_RGB, 0) + Test_Le32(rgb);
 }
 
 // Clipboard managers open the clipboard for a moment after every change:

@@ -2,7 +2,7 @@
 // that accepts a file and then fails or faults hands it on to the next,
 // and the run never ends with an exception code.
 #include "plugin/spi.h"
-#include "tests/support/bytes.h"
+#include "tests/support/records.h"
 #include "tests/support/harness.h"
 
 #include <gtest/gtest.h>

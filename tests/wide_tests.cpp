@@ -4,7 +4,7 @@
 // page cannot spell still load, and a listing names every entry exactly in
 // CF_UNICODETEXT.
 #include "plugin/spi.h"
-#include "tests/support/bytes.h"
+#include "tests/support/records.h"
 #include "tests/support/harness.h"
 
 #include <gtest/gtest.h>

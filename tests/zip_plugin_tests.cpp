@@ -1,7 +1,7 @@
 // The shipped ZIP plug-in, through the program: an archive named on the
 // command line, its listing read back from the clipboard.
 #include "plugin/spi.h"
-#include "tests/support/bytes.h"
+#include "tests/support/records.h"
 #include "tests/support/harness.h"
 
 #include <gtest/gtest.h>
@@ -10,35 +10,9 @@
 
 namespace {
 
-struct ZipEntry {
-    std::string name;
-    uint16_t flags;
-    uint16_t method;
-    uint32_t crc;
-    uint32_t packed;
-    uint32_t original;
-    std::string extra;
-};
-
-// A ZIP file that holds only what a listing reads: a local header's
-// signature at its start (or the given members), the central directory and
-// the end record.
-std::string ZipFile(const std::vector<ZipEntry>& entries,
+std::string ZipFile(const std::vector<TestZipEntry>& entries,
                     const std::string& local = "PK\x03\x04" + std::string(26, '\0')) {
-    std::string directory;
-    for (const ZipEntry& e : entries) {
-        directory += Test_Le32(0x02014B50) + Test_Le16(20) + Test_Le16(20) + Test_Le16(e.flags) +
-                     Test_Le16(e.method) + Test_Le16(0x5000) + Test_Le16(0x58B1) +
-                     Test_Le32(e.crc) + Test_Le32(e.packed) + Test_Le32(e.original) +
-                     Test_Le16(static_cast<uint16_t>(e.name.size())) +
-                     Test_Le16(static_cast<uint16_t>(e.extra.size())) + Test_Le16(0) +
-                     Test_Le16(0) + Test_Le16(0) + Test_Le32(0) + Test_Le32(0) + e.name + e.extra;
-    }
-    return local + directory + Test_Le32(0x06054B50) + Test_Le16(0) + Test_Le16(0) +
-           Test_Le16(static_cast<uint16_t>(entries.size())) +
-           Test_Le16(static_cast<uint16_t>(entries.size())) +
-           Test_Le32(static_cast<uint32_t>(directory.size())) +
-           Test_Le32(static_cast<uint32_t>(local.size())) + Test_Le16(0);
+    return Test_Zip(entries, local);
 }
 
 std::string LocalText(time_t t) {
@@ -181,7 +155,7 @@ std::string WithComment(std::string zip, const std::string& comment) {
 }
 
 TEST_F(ZipPlugin, DamagedOrDeceivingArchives) {
-    std::vector<ZipEntry> three = {
+    std::vector<TestZipEntry> three = {
         {"a.txt", 0, 0, 1, 1, 1, ""}, {"b.txt", 0, 0, 2, 1, 1, ""}, {"c.txt", 0, 0, 3, 1, 1, ""}};
     std::string badSignature = ZipFile(three);
     badSignature[badSignature.find("PK\x01\x02", 40) + 3] = '\x09';

@@ -9,6 +9,9 @@
 void Fake_SetFile(const char* path, const uint8_t* bytes, size_t size);
 // The ANSI code page: 1252 (single bytes) or 932 (double-byte characters).
 void Fake_SetCodePage(UINT codePage);
+// The largest block a Local, Global or Heap allocation gives from now on
+// (16 MiB unless set); larger ones fail, as on a system short of memory.
+void Fake_SetLargestBlock(size_t bytes);
 // The n-th LocalLock from now on fails (1 the next); 0 none.
 void Fake_FailLock(int n);
 // The block the clipboard holds in a format, or null.

@@ -29,6 +29,7 @@ struct FakeFile {
 constexpr DWORD LONGEST_READ = 64u << 20;
 // Larger blocks are refused, as a system short of memory refuses them.
 constexpr size_t LARGEST_BLOCK = 16u << 20;
+size_t g_largestAllowed = LARGEST_BLOCK;
 
 std::map<void*, Block> g_blocks;
 std::map<std::string, FakeFile> g_files;
@@ -43,7 +44,7 @@ UINT g_codePage = 1252;
 DWORD g_lastError;
 
 HANDLE Fake_Alloc(UINT flags, size_t size) {
-    if (size > LARGEST_BLOCK) {
+    if (size > g_largestAllowed) {
         return nullptr;
     }
     auto* bytes = static_cast<uint8_t*>(malloc(size ? size : 1));
@@ -117,6 +118,10 @@ void Fake_SetFile(const char* path, const uint8_t* bytes, size_t size) {
 
 void Fake_SetCodePage(UINT codePage) {
     g_codePage = codePage;
+}
+
+void Fake_SetLargestBlock(size_t bytes) {
+    g_largestAllowed = bytes;
 }
 
 void Fake_FailLock(int n) {
@@ -195,7 +200,7 @@ HGLOBAL GlobalFree(HGLOBAL block) {
 
 HGLOBAL GlobalReAlloc(HGLOBAL handle, SIZE_T bytes, UINT) {
     Block* block = Fake_Find(handle);
-    if (block->fixed || block->locks > 0 || bytes > LARGEST_BLOCK) {
+    if (block->fixed || block->locks > 0 || bytes > g_largestAllowed) {
         return nullptr;
     }
     auto* grown = static_cast<uint8_t*>(realloc(block->bytes, bytes ? bytes : 1));

@@ -10,8 +10,13 @@
 #include <stdint.h>
 #include <wchar.h>
 
-// The 64-bit record layouts of plugin/spi.h.
+// The record layouts of plugin/spi.h: x64's, or with QX_FUZZ_X86 x86's
+// (with this machine's 64-bit pointers; only the records and the arithmetic
+// of the layout are the x86 program's).
+#ifndef QX_FUZZ_X86
 #define _WIN64 1
+#endif
+#define QX_STAND_IN 1
 #define WINAPI
 #define CALLBACK
 #define __declspec(x)
@@ -23,7 +28,11 @@ typedef uint32_t DWORD;
 typedef int32_t LONG;
 typedef int64_t LONGLONG;
 typedef unsigned int UINT;
+#ifdef _WIN64
 typedef intptr_t LONG_PTR;
+#else
+typedef int32_t LONG_PTR;
+#endif
 typedef uintptr_t ULONG_PTR;
 typedef size_t SIZE_T;
 typedef char* LPSTR;

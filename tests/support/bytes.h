@@ -31,16 +31,6 @@ inline std::string Test_Bytes(const std::vector<uint8_t>& v) {
     return std::string(v.begin(), v.end());
 }
 
-// A 2x1 24-bit picture in the image fixture's container: "FXPC", mode 0,
-// the two block lengths, a 40-byte header and one padded row. Decoded and
-// placed, it is the file from byte 16 on.
-inline std::string Test_SmallPictureFile() {
-    std::string header = Test_Le32(40) + Test_Le32(2) + Test_Le32(1) + Test_Le16(1) +
-                         Test_Le16(24) + std::string(24, '\0');
-    std::string row("\x10\x20\x30\x40\x50\x60\0\0", 8);
-    return "FXPC" + Test_Le32(0) + Test_Le32(40) + Test_Le32(8) + header + row;
-}
-
 // The listing's rule, without its line ends.
 constexpr char TEST_RULE[] = "---------- ---------- ------- ---------- -------- -------- ----  "
                              "------------------------------";

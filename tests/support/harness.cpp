@@ -2,6 +2,8 @@
 // and the clipboard, written with the Win32 calls the tests run under.
 #include "tests/support/harness.h"
 
+#include <gtest/gtest.h>
+
 #include <stdio.h>
 
 // Through a pipe, stdout is fully buffered: a test program that dies would
@@ -10,6 +12,52 @@ static const int g_unbufferedOutput = setvbuf(stdout, nullptr, _IONBF, 0);
 
 const char TEST_SENTINEL[] = "clipboard sentinel";
 static const char KEY[] = "Software\\Morvenko\\Susie\\Plug-in";
+
+namespace {
+
+// The per-user plug-in key as it was before a test program ran, put back
+// when it ends, however its tests went: the tests change and delete it,
+// and the prefix is shared with other programs of the build.
+class KeepsThePluginKey : public ::testing::Environment {
+  public:
+    void SetUp() override {
+        HKEY key;
+        existed_ = RegOpenKeyExW(HKEY_CURRENT_USER, Test_Wide(KEY).c_str(), 0, KEY_QUERY_VALUE,
+                                 &key) == ERROR_SUCCESS;
+        if (existed_) {
+            DWORD size = sizeof path_;
+            DWORD type = 0;
+            hadPath_ = RegQueryValueExW(key, L"Path", nullptr, &type,
+                                        reinterpret_cast<BYTE*>(path_), &size) == ERROR_SUCCESS;
+            type_ = type;
+            size_ = size;
+            RegCloseKey(key);
+        }
+    }
+    void TearDown() override {
+        Test_DeletePluginKey();
+        HKEY key;
+        if (existed_ && RegCreateKeyExW(HKEY_CURRENT_USER, Test_Wide(KEY).c_str(), 0, nullptr, 0,
+                                        KEY_SET_VALUE, nullptr, &key, nullptr) == ERROR_SUCCESS) {
+            if (hadPath_) {
+                RegSetValueExW(key, L"Path", 0, type_, reinterpret_cast<const BYTE*>(path_), size_);
+            }
+            RegCloseKey(key);
+        }
+    }
+
+  private:
+    bool existed_ = false;
+    bool hadPath_ = false;
+    DWORD type_ = REG_SZ;
+    DWORD size_ = 0;
+    wchar_t path_[1024] = {};
+};
+
+::testing::Environment* const g_keepsThePluginKey =
+    ::testing::AddGlobalTestEnvironment(new KeepsThePluginKey);
+
+} // namespace
 
 std::string Test_HostDir() {
     char self[MAX_PATH];
