@@ -10,6 +10,7 @@
 
 extern "C" int IsSupported(LPCSTR path, void* head);
 extern "C" int GetArchiveInfo(LPCSTR source, SpiWord offset, unsigned flag, HLOCAL* entries);
+extern "C" int GetArchiveInfoW(LPCWSTR source, SpiWord offset, unsigned flag, HLOCAL* entries);
 
 // The end record with the longest comment, read whole to find it.
 constexpr size_t ZIP_TAIL = 22 + 0xFFFF + 1;
@@ -52,6 +53,35 @@ static void Fuzz_List(const uint8_t* data, size_t size, bool fromMemory, int fai
     LocalFree(block);
 }
 
+// The wide records: whole, closed by a zero one, every name ending inside
+// its field.
+static void Fuzz_WideList(const uint8_t* data, size_t size) {
+    HLOCAL block = nullptr;
+    int result =
+        GetArchiveInfoW(reinterpret_cast<LPCWSTR>(data), static_cast<SpiWord>(size), 1, &block);
+    Fuzz_Require((result == 0) == (block != nullptr), "a listing hands back its records");
+    if (block == nullptr) {
+        return;
+    }
+    size_t length = LocalSize(block);
+    Fuzz_Require(length % sizeof(ArchiveEntryInfoW) == 0, "whole wide records");
+    size_t records = length / sizeof(ArchiveEntryInfoW);
+    const auto* entries = static_cast<const ArchiveEntryInfoW*>(LocalLock(block));
+    for (size_t i = 0; i < records; ++i) {
+        const ArchiveEntryInfoW& e = entries[i];
+        Fuzz_Require((e.method[0] == '\0') == (i + 1 == records), "one closing record, last");
+        for (const wchar_t* field : {e.path, e.filename}) {
+            int n = 0;
+            while (n < SPI_NAME_FIELD && field[n] != 0) {
+                ++n;
+            }
+            Fuzz_Require(n < SPI_NAME_FIELD, "a name ends in its field");
+        }
+    }
+    LocalUnlock(block);
+    LocalFree(block);
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Fake_SetFile("input.zip", data, size);
     for (UINT codePage : {1252u, 932u}) {
@@ -64,6 +94,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 Fuzz_List(data, size, fromMemory, failLock);
             }
         }
+        Fuzz_WideList(data, size);
     }
     Fuzz_RequireReleased();
     return 0;

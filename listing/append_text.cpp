@@ -65,20 +65,11 @@ void Util_AppendWide(ListingText* text, const wchar_t* piece, int n) {
     Listing_AppendUnits(text, piece, n, sizeof(wchar_t));
 }
 
-// Whether every unit is below 0x80: text that reads the same in every code
-// page, converted unit by unit without asking the system.
+// Whether every byte is below 0x80: text that reads the same in every code
+// page, widened byte by byte without asking the system (most of a listing).
 static int Listing_IsAscii(const char* piece, int n) {
     for (int i = 0; i < n; ++i) {
         if (static_cast<unsigned char>(piece[i]) >= 0x80) {
-            return 0;
-        }
-    }
-    return 1;
-}
-
-static int Listing_IsAsciiWide(const wchar_t* piece, int n) {
-    for (int i = 0; i < n; ++i) {
-        if (piece[i] >= 0x80) {
             return 0;
         }
     }
@@ -108,10 +99,7 @@ void Util_AppendAnsiAsWide(ListingText* wide, const char* piece, int n) {
 }
 
 void Util_AppendWideAsAnsi(ListingText* ansi, const wchar_t* piece, int n) {
-    int ascii = Listing_IsAsciiWide(piece, n);
-    int count = ascii || n <= 0
-                    ? n
-                    : WideCharToMultiByte(CP_ACP, 0, piece, n, nullptr, 0, nullptr, nullptr);
+    int count = n <= 0 ? 0 : WideCharToMultiByte(CP_ACP, 0, piece, n, nullptr, 0, nullptr, nullptr);
     if (count <= 0) {
         return;
     }
@@ -119,13 +107,9 @@ void Util_AppendWideAsAnsi(ListingText* ansi, const wchar_t* piece, int n) {
     if (locked == nullptr) {
         return;
     }
-    char* out = locked + ansi->length;
     SIZE_T bytes = static_cast<SIZE_T>(count);
-    if (ascii) {
-        for (int i = 0; i < n; ++i) {
-            out[i] = static_cast<char>(piece[i]);
-        }
-    } else if (WideCharToMultiByte(CP_ACP, 0, piece, n, out, count, nullptr, nullptr) != count) {
+    if (WideCharToMultiByte(CP_ACP, 0, piece, n, locked + ansi->length, count, nullptr, nullptr) !=
+        count) {
         bytes = 0;
     }
     Listing_Commit(ansi, locked, bytes, 1);

@@ -61,9 +61,9 @@ static int Listing_Numbers(char* line, uint64_t original, uint64_t packed) {
 }
 
 // An entry line up to its name: sizes, ratio, date and time, type and CRC.
-static void Listing_Columns(Listing* listing, uint64_t original, uint64_t packed, SpiTime timestamp,
-                            const char method[8], uint32_t crc) {
-    char line[LINE_SIZE];
+// Returns its length in `line` (LINE_SIZE bytes).
+static int Listing_Columns(char* line, uint64_t original, uint64_t packed, SpiTime timestamp,
+                           const char method[8], uint32_t crc) {
     line[0] = '\r';
     line[1] = '\n';
     int n = 2 + Listing_Numbers(line + 2, original, packed);
@@ -78,35 +78,53 @@ static void Listing_Columns(Listing* listing, uint64_t original, uint64_t packed
     }
     Listing_TypeField(line + n, method);
     n += 8;
-    n += wsprintfA(line + n, " %.4X  ", static_cast<unsigned>(crc));
-    Listing_AppendAnsi(listing, line, n);
+    return n + wsprintfA(line + n, " %.4X  ", static_cast<unsigned>(crc));
 }
 
-// A name field of an ANSI record, at most 200 bytes, with control
-// characters shown as '?' and, in the path, backslashes as slashes.
-static void Listing_AnsiName(Listing* listing, const char* field, int isPath) {
-    char shown[SPI_NAME_FIELD + 1];
+// A name field of an ANSI record, at most 200 bytes, into `out` with
+// control characters shown as '?' and, in the path, backslashes as slashes.
+static int Listing_AnsiName(char* out, const char* field, int isPath) {
     int n = 0;
     while (n < SPI_NAME_FIELD && field[n] != '\0') {
-        shown[n] = Listing_Shown(field[n]);
+        out[n] = Listing_Shown(field[n]);
         ++n;
     }
-    shown[n] = '\0';
+    out[n] = '\0';
     if (isPath) {
-        Util_SlashPath(shown);
+        Util_SlashPath(out);
     }
-    Listing_AppendAnsi(listing, shown, n);
+    return n;
 }
 
 // The same for a wide record's field of 200 units.
-static void Listing_WideName(Listing* listing, const wchar_t* field, int isPath) {
-    wchar_t shown[SPI_NAME_FIELD];
+static int Listing_WideName(wchar_t* out, const wchar_t* field, int isPath) {
     int n = 0;
     while (n < SPI_NAME_FIELD && field[n] != L'\0') {
         wchar_t c = Listing_ShownWide(field[n]);
-        shown[n++] = isPath && c == L'\\' ? L'/' : c;
+        out[n++] = isPath && c == L'\\' ? L'/' : c;
     }
-    Listing_AppendWide(listing, shown, n);
+    return n;
+}
+
+// One entry line, appended to both texts at once.
+static void Listing_AnsiEntry(Listing* listing, const ArchiveEntryInfo* e) {
+    char line[LINE_SIZE + 2 * SPI_NAME_FIELD + 1];
+    int n = Listing_Columns(line, e->filesize, e->compsize, e->timestamp, e->method, e->crc);
+    n += Listing_AnsiName(line + n, e->path, 1);
+    n += Listing_AnsiName(line + n, e->filename, 0);
+    Listing_AppendAnsi(listing, line, n);
+}
+
+static void Listing_WideEntry(Listing* listing, const ArchiveEntryInfoW* e) {
+    char columns[LINE_SIZE];
+    int c = Listing_Columns(columns, e->filesize, e->compsize, e->timestamp, e->method, e->crc);
+    wchar_t line[LINE_SIZE + 2 * SPI_NAME_FIELD];
+    // The method is ANSI text like the rest of the columns.
+    int n = MultiByteToWideChar(CP_ACP, 0, columns, c, line, LINE_SIZE);
+    n = n > 0 ? n : 0;
+    n += Listing_WideName(line + n, e->path, 1);
+    n += Listing_WideName(line + n, e->filename, 0);
+    Listing_AppendWide(listing, line, n);
 }
 
 // The records of the plug-in's entry block, up to the closing record and
@@ -121,20 +139,14 @@ static void Listing_Entries(Listing* listing, HLOCAL handle, int wideRecords,
     if (wideRecords) {
         const auto* entries = static_cast<const ArchiveEntryInfoW*>(block);
         for (SIZE_T i = 0; i < size / sizeof *entries && entries[i].method[0] != '\0'; ++i) {
-            const ArchiveEntryInfoW* e = &entries[i];
-            Listing_Columns(listing, e->filesize, e->compsize, e->timestamp, e->method, e->crc);
-            Listing_WideName(listing, e->path, 1);
-            Listing_WideName(listing, e->filename, 0);
-            Listing_AddToTotals(totals, e->filesize, e->compsize);
+            Listing_WideEntry(listing, &entries[i]);
+            Listing_AddToTotals(totals, entries[i].filesize, entries[i].compsize);
         }
     } else {
         const auto* entries = static_cast<const ArchiveEntryInfo*>(block);
         for (SIZE_T i = 0; i < size / sizeof *entries && entries[i].method[0] != '\0'; ++i) {
-            const ArchiveEntryInfo* e = &entries[i];
-            Listing_Columns(listing, e->filesize, e->compsize, e->timestamp, e->method, e->crc);
-            Listing_AnsiName(listing, e->path, 1);
-            Listing_AnsiName(listing, e->filename, 0);
-            Listing_AddToTotals(totals, e->filesize, e->compsize);
+            Listing_AnsiEntry(listing, &entries[i]);
+            Listing_AddToTotals(totals, entries[i].filesize, entries[i].compsize);
         }
     }
     LocalUnlock(handle);

@@ -1,7 +1,8 @@
 // The shipped image-input plug-in: uncompressed Windows bitmaps (1, 4, 8, 16,
 // 24 and 32 bits per pixel, bottom-up or top-down, with BI_BITFIELDS masks
 // for 16 and 32 bits). It hands back a 40-byte header with a full colour
-// table or the three masks, and the pixel rows as the file holds them.
+// table or the three masks, and the pixel rows as the file holds them. The
+// wide-character entry points open a file named in UTF-16.
 #include "format_plugins/common/spi_file.h"
 
 #include <string.h>
@@ -166,20 +167,42 @@ SPI_EXPORT int WINAPI IsSupported(LPCSTR, void* head) {
     return bytes != nullptr && Bmp_ReadHeader(bytes, sizeof buffer, &info);
 }
 
-SPI_EXPORT int WINAPI GetPicture(LPCSTR source, SpiWord offset, unsigned flag, HLOCAL* header,
-                                 HLOCAL* pixels, SpiProgressProc progress, SpiWord data) {
-    if (progress != nullptr && progress(0, 1, data) != 0) {
-        return SPI_ABORTED;
-    }
-    SpiSource input;
-    int result = SpiSource_Open(source, offset, flag, &input);
+// The support test looks at the head only: the name's form does not matter.
+SPI_EXPORT int WINAPI IsSupportedW(LPCWSTR, void* head) {
+    return IsSupported(nullptr, head);
+}
+
+// GetPicture and GetPictureW once the input is open.
+static int Bmp_GetPicture(int opened, SpiSource* input, HLOCAL* header, HLOCAL* pixels,
+                          SpiProgressProc progress, SpiWord data) {
+    int result = opened;
     if (result == SPI_OK) {
-        result = Bmp_Decode(&input, header, pixels);
-        SpiSource_Close(&input);
+        result = Bmp_Decode(input, header, pixels);
+        SpiSource_Close(input);
     }
     if (result == SPI_OK && progress != nullptr) {
         // The picture is decoded: an abort asked for now changes nothing.
         (void)progress(1, 1, data);
     }
     return result;
+}
+
+SPI_EXPORT int WINAPI GetPicture(LPCSTR source, SpiWord offset, unsigned flag, HLOCAL* header,
+                                 HLOCAL* pixels, SpiProgressProc progress, SpiWord data) {
+    if (progress != nullptr && progress(0, 1, data) != 0) {
+        return SPI_ABORTED;
+    }
+    SpiSource input;
+    return Bmp_GetPicture(SpiSource_Open(source, offset, flag, &input), &input, header, pixels,
+                          progress, data);
+}
+
+SPI_EXPORT int WINAPI GetPictureW(LPCWSTR source, SpiWord offset, unsigned flag, HLOCAL* header,
+                                  HLOCAL* pixels, SpiProgressProc progress, SpiWord data) {
+    if (progress != nullptr && progress(0, 1, data) != 0) {
+        return SPI_ABORTED;
+    }
+    SpiSource input;
+    return Bmp_GetPicture(SpiSource_OpenW(source, offset, flag, &input), &input, header, pixels,
+                          progress, data);
 }

@@ -4,6 +4,8 @@
 // split at the last slash, and CRC. Names come in the ANSI code page: from
 // UTF-8 when the entry says so, from the OEM code page when it was written
 // on MS-DOS or Windows (as archivers there store names), else as they are.
+// The wide-character entry points open a file named in UTF-16 and hand back
+// wide records, whose names keep every character.
 #include "format_plugins/common/spi_file.h"
 
 #include <string.h>
@@ -215,16 +217,23 @@ static void Zip_CopyWhole(char* field, const uint8_t* text, uint32_t length) {
 // A name in UTF-8 or the OEM code page is converted (only as much of it as
 // can fill the field, cut between characters); a name in the ANSI code
 // page, or one that does not convert, is taken as it is.
+// Bytes of whole characters at a name's start that are converted: at most
+// ZIP_NAME_BYTES, more than can fill a field.
+static uint32_t Zip_WholeBytes(const uint8_t* name, uint32_t length, UINT codePage) {
+    uint32_t take = 0;
+    while (take < length && take < ZIP_NAME_BYTES) {
+        uint32_t step = Zip_CharLength(name, take, length, codePage);
+        if (take + step > ZIP_NAME_BYTES) {
+            break;
+        }
+        take += step;
+    }
+    return take;
+}
+
 static void Zip_Name(char* field, const uint8_t* name, uint32_t length, UINT codePage) {
     if (codePage != CP_ACP) {
-        uint32_t take = 0;
-        while (take < length && take < ZIP_NAME_BYTES) {
-            uint32_t step = Zip_CharLength(name, take, length, codePage);
-            if (take + step > ZIP_NAME_BYTES) {
-                break;
-            }
-            take += step;
-        }
+        uint32_t take = Zip_WholeBytes(name, length, codePage);
         wchar_t wide[ZIP_NAME_BYTES];
         int wideLength = MultiByteToWideChar(codePage, 0, reinterpret_cast<const char*>(name),
                                              static_cast<int>(take), wide, ZIP_NAME_BYTES);
@@ -259,6 +268,39 @@ static void Zip_Split(ArchiveEntryInfo* entry, const uint8_t* name, uint32_t len
     Zip_Name(entry->filename, name + cut, length - cut, codePage);
 }
 
+// Copies UTF-16 text into a 200-unit field, as much as fits with the
+// terminator and never half a surrogate pair; in a path, slashes become
+// backslashes.
+static void Zip_CopyWide(wchar_t* field, const wchar_t* text, int length, int isPath) {
+    int n = length < static_cast<int>(ZIP_FIELD) - 1 ? length : ZIP_FIELD - 1;
+    if (n > 0 && n < length && text[n - 1] >= 0xD800 && text[n - 1] <= 0xDBFF) {
+        --n;
+    }
+    for (int i = 0; i < n; ++i) {
+        field[i] = isPath && text[i] == L'/' ? L'\\' : text[i];
+    }
+    field[n] = L'\0';
+}
+
+// The same split for a wide record: the whole name converted to UTF-16
+// from its code page, every character kept.
+static void Zip_Split(ArchiveEntryInfoW* entry, const uint8_t* name, uint32_t length,
+                      UINT codePage) {
+    wchar_t wide[ZIP_NAME_BYTES];
+    int n = MultiByteToWideChar(codePage, 0, reinterpret_cast<const char*>(name),
+                                static_cast<int>(Zip_WholeBytes(name, length, codePage)), wide,
+                                ZIP_NAME_BYTES);
+    n = n > 0 ? n : 0;
+    int cut = 0;
+    for (int i = 0; i < n; ++i) {
+        if (wide[i] == L'/' || wide[i] == L'\\') {
+            cut = i + 1;
+        }
+    }
+    Zip_CopyWide(entry->path, wide, cut, 1);
+    Zip_CopyWide(entry->filename, wide + cut, n - cut, 0);
+}
+
 // The code page of an entry's name: UTF-8 when its flag says so; the OEM
 // code page when the "version made by" host is MS-DOS/FAT (0), OS/2 HPFS
 // (6), NTFS (11) or VFAT (14), whose archivers store names that way; else
@@ -285,10 +327,28 @@ static SpiSize Zip_Size(uint64_t size) {
     return size > largest ? largest : static_cast<SpiSize>(size);
 }
 
-// Walks the central directory; with `entries` null it only counts. 0 when
-// the directory is damaged: a record that is not a directory header, or one
-// that runs past the directory's end.
-static int Zip_Walk(const uint8_t* directory, uint64_t size, ArchiveEntryInfo* entries,
+// One record from its central directory header: an ANSI or a wide one.
+template <typename Record>
+static void Zip_Fill(Record* e, const uint8_t* h, uint32_t nameLength, uint32_t extraLength) {
+    const uint8_t* name = h + ZIP_CENTRAL_SIZE;
+    const uint8_t* extra = name + nameLength;
+    uint64_t original = Spi_U32(h + 24);
+    uint64_t packed = Spi_U32(h + 20);
+    uint64_t position = Spi_U32(h + 42);
+    Zip_Wide(extra, extraLength, &original, &packed, &position);
+    Zip_Method(e->method, Spi_U16(h + 10));
+    e->position = Zip_Size(position);
+    e->compsize = Zip_Size(packed);
+    e->filesize = Zip_Size(original);
+    e->timestamp = Zip_Time(Spi_U16(h + 12), Spi_U16(h + 14), extra, extraLength);
+    Zip_Split(e, name, nameLength, Zip_NameCodePage(h));
+    e->crc = Spi_U32(h + 16);
+}
+
+// Walks the central directory into ANSI or (with `wide`) wide records; with
+// `records` null it only counts. 0 when the directory is damaged: a record
+// that is not a directory header, or one that runs past the directory's end.
+static int Zip_Walk(const uint8_t* directory, uint64_t size, void* records, int wide,
                     uint32_t* countOut) {
     uint32_t count = 0;
     uint64_t at = 0;
@@ -307,21 +367,10 @@ static int Zip_Walk(const uint8_t* directory, uint64_t size, ArchiveEntryInfo* e
         if (next > size) {
             return 0;
         }
-        if (entries != nullptr) {
-            ArchiveEntryInfo* e = &entries[count];
-            const uint8_t* name = h + ZIP_CENTRAL_SIZE;
-            const uint8_t* extra = name + nameLength;
-            uint64_t original = Spi_U32(h + 24);
-            uint64_t packed = Spi_U32(h + 20);
-            uint64_t position = Spi_U32(h + 42);
-            Zip_Wide(extra, extraLength, &original, &packed, &position);
-            Zip_Method(e->method, Spi_U16(h + 10));
-            e->position = Zip_Size(position);
-            e->compsize = Zip_Size(packed);
-            e->filesize = Zip_Size(original);
-            e->timestamp = Zip_Time(Spi_U16(h + 12), Spi_U16(h + 14), extra, extraLength);
-            Zip_Split(e, name, nameLength, Zip_NameCodePage(h));
-            e->crc = Spi_U32(h + 16);
+        if (records != nullptr && wide) {
+            Zip_Fill(static_cast<ArchiveEntryInfoW*>(records) + count, h, nameLength, extraLength);
+        } else if (records != nullptr) {
+            Zip_Fill(static_cast<ArchiveEntryInfo*>(records) + count, h, nameLength, extraLength);
         }
         ++count;
         at = next;
@@ -330,7 +379,7 @@ static int Zip_Walk(const uint8_t* directory, uint64_t size, ArchiveEntryInfo* e
     return 1;
 }
 
-static int Zip_List(const SpiSource* source, HLOCAL* entriesOut) {
+static int Zip_List(const SpiSource* source, HLOCAL* entriesOut, int wide) {
     ZipDirectory directory;
     if (!Zip_FindDirectory(source, &directory)) {
         return SPI_UNKNOWN_FORMAT;
@@ -343,18 +392,18 @@ static int Zip_List(const SpiSource* source, HLOCAL* entriesOut) {
     uint32_t count = 0;
     // A damaged directory lists nothing rather than a part that looks whole.
     if (SpiSource_Read(source, directory.offset, bytes, directory.size) &&
-        Zip_Walk(bytes, directory.size, nullptr, &count)) {
+        Zip_Walk(bytes, directory.size, nullptr, wide, &count)) {
         // One more record, left zero, closes the array.
-        HLOCAL block = Spi_LocalCopy(nullptr, (count + 1ull) * sizeof(ArchiveEntryInfo));
-        auto* entries =
-            block != nullptr ? static_cast<ArchiveEntryInfo*>(LocalLock(block)) : nullptr;
+        uint64_t recordSize = wide ? sizeof(ArchiveEntryInfoW) : sizeof(ArchiveEntryInfo);
+        HLOCAL block = Spi_LocalCopy(nullptr, static_cast<SIZE_T>((count + 1ull) * recordSize));
+        void* entries = block != nullptr ? LocalLock(block) : nullptr;
         if (entries == nullptr) {
             result = SPI_NO_MEMORY;
             if (block != nullptr) {
                 LocalFree(block);
             }
         } else {
-            Zip_Walk(bytes, directory.size, entries, &count);
+            Zip_Walk(bytes, directory.size, entries, wide, &count);
             LocalUnlock(block);
             // The block goes to the caller, who frees it.
             *entriesOut = block;
@@ -381,12 +430,30 @@ SPI_EXPORT int WINAPI IsSupported(LPCSTR, void* head) {
     return signature == ZIP_LOCAL || signature == ZIP_END;
 }
 
+// The support test looks at the head only: the name's form does not matter.
+SPI_EXPORT int WINAPI IsSupportedW(LPCWSTR, void* head) {
+    return IsSupported(nullptr, head);
+}
+
 SPI_EXPORT int WINAPI GetArchiveInfo(LPCSTR source, SpiWord offset, unsigned flag,
                                      HLOCAL* entries) {
     SpiSource input;
     int result = SpiSource_Open(source, offset, flag, &input);
     if (result == SPI_OK) {
-        result = Zip_List(&input, entries);
+        result = Zip_List(&input, entries, 0);
+        SpiSource_Close(&input);
+    }
+    return result;
+}
+
+// The wide twin: a file named in UTF-16, and records whose names are UTF-16
+// with every character kept.
+SPI_EXPORT int WINAPI GetArchiveInfoW(LPCWSTR source, SpiWord offset, unsigned flag,
+                                      HLOCAL* entries) {
+    SpiSource input;
+    int result = SpiSource_OpenW(source, offset, flag, &input);
+    if (result == SPI_OK) {
+        result = Zip_List(&input, entries, 1);
         SpiSource_Close(&input);
     }
     return result;
