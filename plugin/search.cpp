@@ -73,8 +73,9 @@ static int Plugin_Ask(int index) {
 
 int Plugin_Next() {
     Plugin_Drop();
-    // Nor do the DLLs that plug-ins load as they run. Should the call fail,
-    // each plug-in still loads from its own full path.
+    // The DLLs that plug-ins load as they run do not come from the current
+    // folder either. Should the call fail, each plug-in still loads from its
+    // own full path.
     if (g_plugins.pass == 0 && g_plugins.next == 0) {
         (void)SetDllDirectoryW(L"");
     }
