@@ -172,13 +172,17 @@ SPI_EXPORT int WINAPI IsSupportedW(LPCWSTR, void* head) {
     return IsSupported(nullptr, head);
 }
 
-// GetPicture and GetPictureW once the input is open.
-static int Bmp_GetPicture(int opened, SpiSource* input, HLOCAL* header, HLOCAL* pixels,
-                          SpiProgressProc progress, SpiWord data) {
-    int result = opened;
+// GetPicture and its wide twin, whose file is named in UTF-16.
+static int Bmp_GetPicture(const void* source, int wide, SpiWord offset, unsigned flag,
+                          HLOCAL* header, HLOCAL* pixels, SpiProgressProc progress, SpiWord data) {
+    if (progress != nullptr && progress(0, 1, data) != 0) {
+        return SPI_ABORTED;
+    }
+    SpiSource input;
+    int result = SpiSource_Open(source, wide, offset, flag, &input);
     if (result == SPI_OK) {
-        result = Bmp_Decode(input, header, pixels);
-        SpiSource_Close(input);
+        result = Bmp_Decode(&input, header, pixels);
+        SpiSource_Close(&input);
     }
     if (result == SPI_OK && progress != nullptr) {
         // The picture is decoded: an abort asked for now changes nothing.
@@ -189,20 +193,10 @@ static int Bmp_GetPicture(int opened, SpiSource* input, HLOCAL* header, HLOCAL* 
 
 SPI_EXPORT int WINAPI GetPicture(LPCSTR source, SpiWord offset, unsigned flag, HLOCAL* header,
                                  HLOCAL* pixels, SpiProgressProc progress, SpiWord data) {
-    if (progress != nullptr && progress(0, 1, data) != 0) {
-        return SPI_ABORTED;
-    }
-    SpiSource input;
-    return Bmp_GetPicture(SpiSource_Open(source, offset, flag, &input), &input, header, pixels,
-                          progress, data);
+    return Bmp_GetPicture(source, 0, offset, flag, header, pixels, progress, data);
 }
 
 SPI_EXPORT int WINAPI GetPictureW(LPCWSTR source, SpiWord offset, unsigned flag, HLOCAL* header,
                                   HLOCAL* pixels, SpiProgressProc progress, SpiWord data) {
-    if (progress != nullptr && progress(0, 1, data) != 0) {
-        return SPI_ABORTED;
-    }
-    SpiSource input;
-    return Bmp_GetPicture(SpiSource_OpenW(source, offset, flag, &input), &input, header, pixels,
-                          progress, data);
+    return Bmp_GetPicture(source, 1, offset, flag, header, pixels, progress, data);
 }

@@ -6,10 +6,8 @@
 // One ReadFile at most this long: network shares refuse much longer reads.
 constexpr DWORD SPI_READ_PIECE = 16u << 20;
 
-// `source` is an ANSI or, with `wide`, a UTF-16 file name, or a block in
-// memory.
-static int SpiSource_Start(const void* source, int wide, SpiWord offsetOrLength, unsigned flag,
-                           SpiSource* input) {
+int SpiSource_Open(const void* source, int wide, SpiWord offsetOrLength, unsigned flag,
+                   SpiSource* input) {
     input->file = INVALID_HANDLE_VALUE;
     input->memory = nullptr;
     input->base = 0;
@@ -46,15 +44,6 @@ static int SpiSource_Start(const void* source, int wide, SpiWord offsetOrLength,
     input->base = base;
     input->size = static_cast<uint64_t>(size.QuadPart) - base;
     return SPI_OK;
-}
-
-int SpiSource_Open(const char* source, SpiWord offsetOrLength, unsigned flag, SpiSource* input) {
-    return SpiSource_Start(source, 0, offsetOrLength, flag, input);
-}
-
-int SpiSource_OpenW(const wchar_t* source, SpiWord offsetOrLength, unsigned flag,
-                    SpiSource* input) {
-    return SpiSource_Start(source, 1, offsetOrLength, flag, input);
 }
 
 int SpiSource_Read(const SpiSource* input, uint64_t at, void* out, uint64_t length) {

@@ -15,11 +15,12 @@ struct SpiSource {
     uint64_t size;
 };
 
-// SPI_OK, or the error code to return. A file is read from `offsetOrLength`;
-// in memory, `offsetOrLength` is the length of the block at `source`.
-int SpiSource_Open(const char* source, SpiWord offsetOrLength, unsigned flag, SpiSource* input);
-// The same for a file named in UTF-16, for the plug-ins' wide entry points.
-int SpiSource_OpenW(const wchar_t* source, SpiWord offsetOrLength, unsigned flag, SpiSource* input);
+// SPI_OK, or the error code to return. `source` names a file, in ANSI or
+// (with `wide`, for the plug-ins' wide entry points) in UTF-16, read from
+// `offsetOrLength`; in memory, it is the block and `offsetOrLength` its
+// length.
+int SpiSource_Open(const void* source, int wide, SpiWord offsetOrLength, unsigned flag,
+                   SpiSource* input);
 // Reads `length` bytes from `at` (counted from the input's start), a file in
 // pieces that any file system takes; 0 when they are not all there.
 int SpiSource_Read(const SpiSource* input, uint64_t at, void* out, uint64_t length);

@@ -435,26 +435,25 @@ SPI_EXPORT int WINAPI IsSupportedW(LPCWSTR, void* head) {
     return IsSupported(nullptr, head);
 }
 
-SPI_EXPORT int WINAPI GetArchiveInfo(LPCSTR source, SpiWord offset, unsigned flag,
-                                     HLOCAL* entries) {
+// GetArchiveInfo and its wide twin: a file named in UTF-16 gets records
+// whose names are UTF-16 with every character kept.
+static int Zip_GetArchiveInfo(const void* source, int wide, SpiWord offset, unsigned flag,
+                              HLOCAL* entries) {
     SpiSource input;
-    int result = SpiSource_Open(source, offset, flag, &input);
+    int result = SpiSource_Open(source, wide, offset, flag, &input);
     if (result == SPI_OK) {
-        result = Zip_List(&input, entries, 0);
+        result = Zip_List(&input, entries, wide);
         SpiSource_Close(&input);
     }
     return result;
 }
 
-// The wide twin: a file named in UTF-16, and records whose names are UTF-16
-// with every character kept.
+SPI_EXPORT int WINAPI GetArchiveInfo(LPCSTR source, SpiWord offset, unsigned flag,
+                                     HLOCAL* entries) {
+    return Zip_GetArchiveInfo(source, 0, offset, flag, entries);
+}
+
 SPI_EXPORT int WINAPI GetArchiveInfoW(LPCWSTR source, SpiWord offset, unsigned flag,
                                       HLOCAL* entries) {
-    SpiSource input;
-    int result = SpiSource_OpenW(source, offset, flag, &input);
-    if (result == SPI_OK) {
-        result = Zip_List(&input, entries, 1);
-        SpiSource_Close(&input);
-    }
-    return result;
+    return Zip_GetArchiveInfo(source, 1, offset, flag, entries);
 }
