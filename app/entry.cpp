@@ -5,6 +5,7 @@
 // cannot spell is not already lost to '?'.
 #include "app/app.h"
 #include "plugin/guard.h"
+#include "plugin/registry.h"
 
 #include <stdlib.h>
 #include <string.h>
@@ -23,6 +24,12 @@ extern "C" void Startup_Entry() {
         memcpy(path, tail, static_cast<SIZE_T>(length) * sizeof(wchar_t));
         result = wWinMain(GetModuleHandleW(nullptr), nullptr, path, 1);
         LocalFree(path);
+    }
+    if (Plugin_AnyLeft()) {
+        // A plug-in that faulted or was given up may still run, and its
+        // goodbye (DllMain) on the way out could fault or never return: the
+        // run ends here, its result already on the clipboard.
+        (void)TerminateProcess(GetCurrentProcess(), static_cast<UINT>(result));
     }
     exit(result);
 }

@@ -6,6 +6,7 @@
 #include "app/app.h"
 #include "clipboard/clipboard.h"
 #include "listing/listing.h"
+#include "plugin/asker.h"
 #include "plugin/registry.h"
 
 // "Quorlex_BitMap()" and two double-byte characters, in code page 932.
@@ -26,8 +27,8 @@ static void Startup_ShowFailure() {
 }
 
 // Decodes the picture with the accepting image plug-in and places it as
-// CF_DIB. 0 when the plug-in cannot decode it; 1 once it has, whatever
-// follows.
+// CF_DIB. 0 when the plug-in cannot decode it (a picture that is not whole
+// is not decoded); 1 once it has, whatever follows.
 static int Startup_Picture() {
     HLOCAL headerHandle = nullptr;
     HLOCAL pixelHandle = nullptr;
@@ -47,14 +48,13 @@ static int Startup_Picture() {
         }
         return 0;
     }
-    // A pixel block that yields no address (an empty one does not) supplies no
-    // bytes; without its header the picture cannot be placed at all.
+    // A block that yields no address (an empty one does not) supplies no bytes.
     void* header = LocalLock(headerHandle);
     void* pixels = LocalLock(pixelHandle);
+    SIZE_T headerSize = header != nullptr ? LocalSize(headerHandle) : 0;
     SIZE_T pixelsSize = pixels != nullptr ? LocalSize(pixelHandle) : 0;
-    int placed =
-        header != nullptr && Quorlex_BitMap(header, LocalSize(headerHandle), pixels, pixelsSize);
-    if (!placed) {
+    int whole = Clipboard_DibIsWhole(header, headerSize, pixelsSize);
+    if (whole && !Quorlex_BitMap(header, headerSize, pixels, pixelsSize)) {
         Startup_ShowFailure();
     }
     if (header != nullptr) {
@@ -65,29 +65,37 @@ static int Startup_Picture() {
     }
     LocalFree(headerHandle);
     LocalFree(pixelHandle);
-    return 1;
+    return whole;
 }
 
 // What the accepting plug-in made of the file: 1 or 0 to end the run with,
 // or -1 when it could not decode or list it and the next plug-in is asked.
 static int Startup_Take() {
-    switch (g_plugins.kind) {
-    case PLUGIN_KIND_IMAGE:
+    if (g_plugins.kind == PLUGIN_KIND_IMAGE) {
         return Startup_Picture() ? 1 : -1;
-    case PLUGIN_KIND_ARCHIVE:
-        switch (Archive_List(g_plugins.path)) {
-        case ListingResult::Placed:
-            return 1;
-        case ListingResult::NotPlaced:
-            return 0;
-        case ListingResult::NotRead:
-            return -1;
-        }
-        return -1;
-    default:
-        // A plug-in of neither kind takes the file and places nothing.
-        return 1;
     }
+    switch (Archive_List(g_plugins.path)) {
+    case ListingResult::Placed:
+        return 1;
+    case ListingResult::NotPlaced:
+        return 0;
+    case ListingResult::NotRead:
+        return -1;
+    }
+    return -1;
+}
+
+// What the run ends with: -1 until a plug-in took the file.
+static int g_taken = -1;
+
+// The search, on the asking thread. After a plug-in was lost with the
+// thread that asked it, it runs again on a new one and goes on with the
+// next plug-in; once a plug-in took the file, only the release is left.
+static void Startup_Ask() {
+    while (g_taken < 0 && Plugin_Next()) {
+        g_taken = Startup_Take();
+    }
+    Plugin_Release();
 }
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR path, int) {
@@ -107,18 +115,12 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR path, int) {
     (void)Plugin_Init();
     (void)Plugin_Load();
     Plugin_StartSearch(path, ansiPath, head);
-    int result = 0;
-    while (Plugin_Next()) {
-        int taken = Startup_Take();
-        if (taken >= 0) {
-            result = taken;
-            break;
-        }
-    }
+    // Whether the search was finished or cut short, g_taken says what it found.
+    (void)Asker_Run(Startup_Ask);
     Plugin_Release();
     if (ansiPath != nullptr) {
         LocalFree(ansiPath);
     }
     LocalFree(head);
-    return result;
+    return g_taken > 0 ? 1 : 0;
 }

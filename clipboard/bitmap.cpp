@@ -41,10 +41,33 @@ static uint64_t Clipboard_TableEntries(const BITMAPINFOHEADER* header) {
     return header->biClrUsed < largest ? header->biClrUsed : largest;
 }
 
+// Bytes of one row's pixels, before its padding to 4 bytes.
+static int64_t Clipboard_RowBytes(const BITMAPINFOHEADER* header) {
+    int64_t width = header->biWidth;
+    switch (header->biBitCount) {
+    case 1:
+        return (width + 7) >> 3;
+    case 4:
+        return (width + 1) >> 1;
+    case 16:
+        return width * 2;
+    case 24:
+        return width * 3;
+    case 32:
+        return width * 4;
+    default:
+        return width;
+    }
+}
+
+// Rows laid out one after another, as readers of an uncompressed picture
+// read them; a compressed one's length is the plug-in's to say.
+static bool Clipboard_Uncompressed(const BITMAPINFOHEADER* header) {
+    return header->biCompression == BI_RGB || header->biCompression == BI_BITFIELDS;
+}
+
 int Clipboard_DibLengths(const BITMAPINFOHEADER* header, uint64_t* headerLength,
                          uint64_t* imageLength) {
-    int64_t width = header->biWidth;
-    int64_t row;
     uint64_t length = Clipboard_HeaderSize(header->biSize);
     // The three masks follow a 40-byte header; longer headers hold them.
     if (length == DIB_HEADER && header->biCompression == BI_BITFIELDS &&
@@ -52,33 +75,13 @@ int Clipboard_DibLengths(const BITMAPINFOHEADER* header, uint64_t* headerLength,
         length += DIB_MASKS;
     }
     length += Clipboard_TableEntries(header) * DIB_QUAD;
-    switch (header->biBitCount) {
-    case 1:
-        row = (width + 7) >> 3;
-        break;
-    case 4:
-        row = (width + 1) >> 1;
-        break;
-    case 8:
-        row = width;
-        break;
-    case 16:
-        row = width * 2;
-        break;
-    case 24:
-        row = width * 3;
-        break;
-    case 32:
-        row = width * 4;
-        break;
-    default:
-        row = width;
-        break;
-    }
+    int64_t row = Clipboard_RowBytes(header);
     if (row < 0) {
         return 0;
     }
-    uint64_t image = header->biSizeImage;
+    // An uncompressed picture is as long as its rows, whatever biSizeImage
+    // says: a reader reads the rows the header describes.
+    uint64_t image = Clipboard_Uncompressed(header) ? 0 : header->biSizeImage;
     if (image == 0) {
         uint64_t rounded = static_cast<uint64_t>((row + 3) & ~int64_t{3});
         int64_t height = header->biHeight;
@@ -95,6 +98,38 @@ int Clipboard_DibLengths(const BITMAPINFOHEADER* header, uint64_t* headerLength,
     *headerLength = length;
     *imageLength = image;
     return 1;
+}
+
+int Clipboard_DibIsWhole(const void* header, SIZE_T headerSize, SIZE_T pixelsSize) {
+    BITMAPINFOHEADER info;
+    if (headerSize < sizeof info) {
+        return 0;
+    }
+    memcpy(&info, header, sizeof info);
+    switch (info.biBitCount) {
+    case 1:
+    case 4:
+    case 8:
+    case 16:
+    case 24:
+    case 32:
+        break;
+    default:
+        return 0;
+    }
+    uint64_t headerLength;
+    uint64_t imageLength;
+    if (info.biWidth <= 0 || info.biHeight == 0 || info.biHeight == INT32_MIN ||
+        !Clipboard_DibLengths(&info, &headerLength, &imageLength)) {
+        return 0;
+    }
+    if (!Clipboard_Uncompressed(&info)) {
+        return 1;
+    }
+    // The last row's padding may be missing; none of its pixels may.
+    uint64_t row = static_cast<uint64_t>(Clipboard_RowBytes(&info));
+    uint64_t padding = ((row + 3) & ~uint64_t{3}) - row;
+    return pixelsSize >= imageLength - padding;
 }
 
 static SIZE_T Clipboard_Bounded(uint64_t wanted, SIZE_T available) {
@@ -118,14 +153,18 @@ int Quorlex_BitMap(const void* header, SIZE_T headerSize, const void* pixels, SI
     if (dib == nullptr) {
         return 0;
     }
-    // A header of a length no reader knows is laid out as 40 bytes: it says so.
-    if (Clipboard_HeaderSize(info.biSize) != info.biSize) {
+    // A header of a length no reader knows is laid out as 40 bytes, and a
+    // size of the pixels that is not what was placed is put right: the
+    // placed header says what the block holds.
+    DWORD sizeImage = info.biSizeImage != 0 ? static_cast<DWORD>(imageLength) : 0;
+    if (Clipboard_HeaderSize(info.biSize) != info.biSize || sizeImage != info.biSizeImage) {
         auto* placed = static_cast<BITMAPINFOHEADER*>(GlobalLock(dib));
         if (placed == nullptr) {
             GlobalFree(dib);
             return 0;
         }
-        placed->biSize = static_cast<DWORD>(DIB_HEADER);
+        placed->biSize = static_cast<DWORD>(Clipboard_HeaderSize(info.biSize));
+        placed->biSizeImage = sizeImage;
         GlobalUnlock(dib);
     }
     ClipboardItem items[3] = {{CF_DIB, dib}, {0, nullptr}, {0, nullptr}};

@@ -9,9 +9,16 @@
 #include <stdint.h>
 
 // Header length and image length of the CF_DIB block for a bitmap header;
-// 0 when a length is negative or the block would not fit 32 bits.
+// 0 when a length is negative or the block would not fit 32 bits. An
+// uncompressed picture's image length is what its rows need.
 int Clipboard_DibLengths(const BITMAPINFOHEADER* header, uint64_t* headerLength,
                          uint64_t* imageLength);
+
+// Whether a plug-in's picture is whole: a header block of at least 40
+// bytes, a known depth (1, 4, 8, 16, 24, 32), a width and height that fit,
+// and, for rows laid out uncompressed, a pixel block that holds every row
+// the header describes (the last row's padding may be missing).
+int Clipboard_DibIsWhole(const void* header, SIZE_T headerSize, SIZE_T pixelsSize);
 
 // Packs a locked BITMAPINFO and its locked pixel rows into one block and
 // places it as CF_DIB, with CF_DIBV5 and PNG beside it when its 32-bit

@@ -37,10 +37,14 @@ struct PluginRegistry {
     const char* head;
     int pass; // 0: the head; 1: the head HEAD_SKIP bytes on
     int next; // the next file to ask
-    // The plug-in that accepted: loaded, with its kind; null between.
+    // The plug-in asked last: loaded while it is asked or after it
+    // accepted, with its kind; module is null between.
     HMODULE module;
     int current;
     PluginKind kind;
+    int inLoader;   // a plug-in is being loaded or freed
+    int loaderHeld; // one was lost there: nothing can be loaded or freed any more
+    int leftLoaded; // a plug-in faulted or was lost: its code may still run
 };
 
 extern PluginRegistry g_plugins;
@@ -64,7 +68,20 @@ int Plugin_Next();
 SpiWord Plugin_Offset();
 // Frees the plug-in that accepted last and the file list; safe to call again.
 void Plugin_Release();
+// The call in progress into the plug-in asked last was lost (its thread
+// died in it, or it went silent): the plug-in is left where it is and not
+// asked again.
+void Plugin_Lost();
+// 0 once a plug-in was lost while it was being loaded or freed.
+int Plugin_LoaderFree();
+// 1 when a plug-in faulted or was lost in this run: its code may still run,
+// and nothing of it is to be called again, not even on the way out.
+int Plugin_AnyLeft();
 
+// Loads a plug-in file and frees a loaded plug-in, each as a guarded call:
+// the plug-in's DllMain runs. Null when the file does not load.
+HMODULE Plugin_LoadFile(const wchar_t* path);
+void Plugin_FreeModule(HMODULE module);
 // The loaded plug-in's GetPluginInfo(0): its version text, at most
 // `length` bytes of it.
 PluginCall Plugin_GetVersion(char* version, int length);

@@ -1,8 +1,9 @@
 // The search for the plug-in that takes a file: the listed plug-ins are
 // loaded one at a time, in order, and each is freed again unless it
-// accepts, so that no more than one is loaded at once (a plug-in that
-// faulted stays loaded: its code may still hold what it took). Every
-// plug-in sees the file's head before any sees it HEAD_SKIP bytes on.
+// accepts (a plug-in that faulted or was lost stays loaded: its code may
+// still hold what it took). A plug-in declares its kind by its version
+// text, exactly "00IN" or "00AM"; any other text is no plug-in of ours.
+// Every plug-in sees the file's head before any sees it HEAD_SKIP bytes on.
 #include "plugin/registry.h"
 
 void Plugin_StartSearch(const wchar_t* path, const char* ansiPath, const char* head) {
@@ -24,44 +25,36 @@ PluginKind Plugin_Kind(const char* version) {
     return PLUGIN_KIND_NONE;
 }
 
-static HMODULE Plugin_LoadFile(const wchar_t* path) {
-    // The plug-in's own DLLs come from its folder, the program's and the
-    // system's, never from the current folder. A system that predates these
-    // flags refuses them as a parameter: there the search starts in the
-    // plug-in's folder, with the current folder taken out by SetDllDirectory.
-    HMODULE module = LoadLibraryExW(
-        path, nullptr, LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_DEFAULT_DIRS);
-    if (module == nullptr && GetLastError() == ERROR_INVALID_PARAMETER) {
-        module = LoadLibraryExW(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+// Frees the loaded plug-in, unless it faulted or the loader is held.
+static void Plugin_Drop() {
+    HMODULE module = g_plugins.module;
+    g_plugins.module = nullptr;
+    if (module != nullptr && !g_plugins.files[g_plugins.current].faulted && !g_plugins.loaderHeld) {
+        Plugin_FreeModule(module);
     }
-    return module;
 }
 
-// Frees the loaded plug-in, unless it faulted.
-static void Plugin_Drop() {
-    if (g_plugins.module != nullptr && !g_plugins.files[g_plugins.current].faulted) {
-        FreeLibrary(g_plugins.module);
-    }
-    g_plugins.module = nullptr;
-}
+// The version buffer: what the plug-in is told it may write, and room past
+// that for a plug-in that copies its text with no regard to the length.
+constexpr int VERSION_TOLD = 255;
+constexpr int VERSION_BUFFER = 1024;
 
 // Loads the file, checks its version and asks it about the head of this
 // pass; 1 when it accepts, and it then stays loaded.
 static int Plugin_Ask(int index) {
+    g_plugins.current = index;
+    g_plugins.module = nullptr;
     HMODULE module = Plugin_LoadFile(g_plugins.files[index].path);
     if (module == nullptr) {
         return 0;
     }
     g_plugins.module = module;
-    g_plugins.current = index;
-    char version[256] = {};
-    PluginCall call = Plugin_GetVersion(version, 255);
-    version[255] = '\0';
-    int known =
-        lstrcmpiA(version, SPI_VERSION_IMAGE) == 0 || lstrcmpiA(version, SPI_VERSION_ARCHIVE) == 0;
+    char version[VERSION_BUFFER] = {};
+    PluginCall call = Plugin_GetVersion(version, VERSION_TOLD);
+    version[VERSION_TOLD] = '\0';
+    g_plugins.kind = Plugin_Kind(version);
     int accepted = 0;
-    if (call == PluginCall::Returned && known) {
-        g_plugins.kind = Plugin_Kind(version);
+    if (call == PluginCall::Returned && g_plugins.kind != PLUGIN_KIND_NONE) {
         call = Plugin_IsSupported(g_plugins.head + g_plugins.pass * HEAD_SKIP, &accepted);
     }
     if (call == PluginCall::Returned && accepted) {
@@ -80,13 +73,13 @@ int Plugin_Next() {
         (void)SetDllDirectoryW(L"");
     }
     for (;;) {
-        while (g_plugins.next < g_plugins.count) {
+        while (g_plugins.next < g_plugins.count && !g_plugins.loaderHeld) {
             int index = g_plugins.next++;
             if (!g_plugins.files[index].faulted && Plugin_Ask(index)) {
                 return 1;
             }
         }
-        if (g_plugins.pass == 1) {
+        if (g_plugins.pass == 1 || g_plugins.loaderHeld) {
             return 0;
         }
         g_plugins.pass = 1;
@@ -106,4 +99,22 @@ void Plugin_Release() {
     g_plugins.files = nullptr;
     g_plugins.count = 0;
     g_plugins.capacity = 0;
+}
+
+void Plugin_Lost() {
+    g_plugins.files[g_plugins.current].faulted = 1;
+    g_plugins.module = nullptr;
+    g_plugins.leftLoaded = 1;
+    if (g_plugins.inLoader) {
+        g_plugins.loaderHeld = 1;
+        g_plugins.inLoader = 0;
+    }
+}
+
+int Plugin_LoaderFree() {
+    return !g_plugins.loaderHeld;
+}
+
+int Plugin_AnyLeft() {
+    return g_plugins.leftLoaded;
 }

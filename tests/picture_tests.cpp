@@ -2,6 +2,7 @@
 // command line: its exit code, the fixtures' log, and the clipboard read back
 // byte for byte.
 #include "tests/support/bytes.h"
+#include "tests/support/records.h"
 #include "tests/support/harness.h"
 
 #include <gtest/gtest.h>
@@ -84,12 +85,19 @@ TEST_F(Picture, CommandTails) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        box = Test_MakeSandbox({"lower.spi"});
+        box = Test_MakeSandbox({"img.spi"});
         std::string f = box.reg + "\\a file.dat";
-        Test_WriteFile(f, "data");
+        std::string picture = Test_SmallPictureFile();
+        Test_WriteFile(f, picture);
         EXPECT_EQ(Test_Run(box.exe, c.line(box.exe, f)), c.exitCode);
-        EXPECT_EQ(Test_ReadLog().find("lower.spi IsSupported data") != std::string::npos, c.asked);
-        EXPECT_EQ(Test_ClipboardText(), TEST_SENTINEL);
+        EXPECT_EQ(Test_ReadLog().find("img.spi IsSupported FXPC") != std::string::npos, c.asked);
+        std::vector<uint8_t> dib;
+        if (c.asked) {
+            ASSERT_TRUE(Test_ReadClipboard(CF_DIB, &dib));
+            EXPECT_EQ(Test_Bytes(dib), picture.substr(16));
+        } else {
+            EXPECT_EQ(Test_ClipboardText(), TEST_SENTINEL);
+        }
         Test_RemoveSandbox(box);
     }
 }
@@ -227,7 +235,7 @@ TEST_F(Picture, PluginsThatDoNotDecodeLeaveTheClipboardAlone) {
     // A plug-in that accepts and fails is asked again about the bytes from
     // offset 128 on, as every plug-in is when none took the file.
     const Case cases[] = {
-        {"lower.spi", 0, 1, "lower.spi IsSupported FXPC\n"},
+        {"lower.spi", 0, 0, ""},
         {"nopic.spi", 0, 0, "nopic.spi IsSupported FXPC\nnopic.spi IsSupported ....\n"},
         {"img.spi", 1, 0,
          "img.spi IsSupported FXPC\nimg.spi GetPicture 0\nimg.spi IsSupported ....\n"},
@@ -270,10 +278,12 @@ TEST_F(Picture, ExactDibBlocks) {
         {"24-bit top-down", Dib(3, -2, 24, BI_RGB, 0, 0), Test_Pattern(24, 7), 0, 40, 24},
         {"32-bit", Dib(2, 2, 32, BI_RGB, 0, 0), Test_Pattern(16, 8), 0, 40, 16},
         {"32-bit with masks", Dib(2, 2, 32, BI_BITFIELDS, 0, 12), Test_Pattern(16, 9), 0, 52, 16},
-        {"biSizeImage smaller than computed", Dib(3, 2, 24, BI_RGB, 10, 0), Test_Pattern(24, 10), 0,
-         40, 10},
-        {"biSizeImage larger than computed", Dib(3, 2, 24, BI_RGB, 30, 0), Test_Pattern(30, 11), 0,
-         40, 30},
+        {"biSizeImage smaller than the rows", Dib(3, 2, 24, BI_RGB, 10, 0), Test_Pattern(24, 10), 0,
+         40, 24},
+        {"biSizeImage larger than the rows", Dib(3, 2, 24, BI_RGB, 30, 0), Test_Pattern(30, 11), 0,
+         40, 24},
+        {"biSizeImage of 256 MiB", Dib(3, 2, 24, BI_RGB, 256u << 20, 0), Test_Pattern(24, 14), 0,
+         40, 24},
         {"extra bytes in both blocks are not copied", Dib(3, 2, 24, BI_RGB, 0, 20),
          Test_Pattern(100, 12), 0, 40, 24},
         {"fixed blocks", Dib(3, 2, 24, BI_RGB, 0, 0), Test_Pattern(24, 13), 3, 40, 24},
@@ -287,6 +297,10 @@ TEST_F(Picture, ExactDibBlocks) {
         std::string expected =
             c.header.substr(0, c.headerLength) + c.pixels.substr(0, c.imageLength);
         ASSERT_EQ(expected.size(), c.headerLength + c.imageLength);
+        // A size of the pixels that was set says what was placed.
+        if (c.header.substr(20, 4) != Test_Le32(0)) {
+            expected.replace(20, 4, Test_Le32(static_cast<uint32_t>(c.imageLength)));
+        }
         EXPECT_EQ(Test_Bytes(block), expected);
         Test_RemoveSandbox(box);
     }
@@ -317,12 +331,12 @@ TEST_F(Picture, BlocksShorterThanTheHeaderSaysAreNotReadPastTheirEnd) {
     };
     std::string h8 = Dib(4, 4, 8, BI_RGB, 0, 0);
     std::string h24 = Dib(3, 2, 24, BI_RGB, 0, 0);
+    // A block short of a pixel is no whole picture (the search tests).
     const Case cases[] = {
-        {"8-bit without its colour table, 5 of 16 pixel bytes", h8, "12345",
-         h8 + std::string(1024, '\0') + "12345" + std::string(11, '\0')},
-        {"header of 20 bytes", h24.substr(0, 20), Test_Pattern(24, 1),
-         h24.substr(0, 20) + std::string(20, '\0') + Test_Pattern(24, 1)},
-        {"empty pixel block", h24, "", h24 + std::string(24, '\0')},
+        {"8-bit without its colour table", h8, Test_Pattern(16, 1),
+         h8 + std::string(1024, '\0') + Test_Pattern(16, 1)},
+        {"the last row without its padding", h24, Test_Pattern(21, 2),
+         h24 + Test_Pattern(21, 2) + std::string(3, '\0')},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

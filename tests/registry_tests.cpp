@@ -159,8 +159,8 @@ TEST_F(Registry, VersionTextDecidesLoadingAndKind) {
     const Case cases[] = {
         {"img.spi", "FXPC", true, PLUGIN_KIND_IMAGE},
         {"arc.spi", "FXAR", true, PLUGIN_KIND_ARCHIVE},
-        {"lower.spi", "HEAD", true, PLUGIN_KIND_NONE},
-        {"lowam.spi", "HEAD", true, PLUGIN_KIND_NONE},
+        {"lower.spi", "HEAD", false, PLUGIN_KIND_NONE},
+        {"lowam.spi", "HEAD", false, PLUGIN_KIND_NONE},
         {"other.spi", "HEAD", false, PLUGIN_KIND_NONE},
         {"noinfo.spi", "HEAD", false, PLUGIN_KIND_NONE},
         {"longer.spi", "HEAD", false, PLUGIN_KIND_NONE},

@@ -1,11 +1,13 @@
 // A folder of plug-ins from different authors, through the program: one
-// that accepts a file and then fails or faults hands it on to the next,
-// and the run never ends with an exception code.
+// that accepts a file and then fails, faults or misbehaves in any other way
+// hands it on to the next, and the run never ends with an exception code.
 #include "plugin/spi.h"
 #include "tests/support/records.h"
 #include "tests/support/harness.h"
 
 #include <gtest/gtest.h>
+
+#include "plugin/guard.h"
 
 namespace {
 
@@ -28,31 +30,31 @@ TEST(Search, APluginThatFailsOrFaultsHandsTheFileOn) {
         long exitCode;
         const char* log; // with loading and unloading
     };
-    // A plug-in that faulted stays loaded to the end of the run and is not
-    // asked again; one that failed is freed and asked again 128 bytes on.
+    // A plug-in that faulted stays loaded, is not asked again and is not
+    // called on the way out either; one that failed is freed and asked
+    // again 128 bytes on.
     const Case cases[] = {
         {"failpic.spi", "img.spi", false, 1,
          "a.spi attach\na.spi IsSupported FXPC\na.spi GetPicture 0\na.spi detach\n"
          "b.spi attach\nb.spi IsSupported FXPC\nb.spi GetPicture 0\nb.spi detach\n"},
         {"faultinfo.spi", "img.spi", false, 1,
-         "a.spi attach\nb.spi attach\nb.spi IsSupported FXPC\nb.spi GetPicture 0\nb.spi detach\n"
-         "a.spi detach\n"},
+         "a.spi attach\nb.spi attach\nb.spi IsSupported FXPC\nb.spi GetPicture 0\nb.spi detach\n"},
         {"faultsupp.spi", "img.spi", false, 1,
          "a.spi attach\na.spi IsSupported FXPC\nb.spi attach\nb.spi IsSupported FXPC\n"
-         "b.spi GetPicture 0\nb.spi detach\na.spi detach\n"},
+         "b.spi GetPicture 0\nb.spi detach\n"},
         {"faultpic.spi", "img.spi", false, 1,
          "a.spi attach\na.spi IsSupported FXPC\na.spi GetPicture 0\nb.spi attach\n"
-         "b.spi IsSupported FXPC\nb.spi GetPicture 0\nb.spi detach\na.spi detach\n"},
+         "b.spi IsSupported FXPC\nb.spi GetPicture 0\nb.spi detach\n"},
         {"faultpic.spi", nullptr, false, 0,
-         "a.spi attach\na.spi IsSupported FXPC\na.spi GetPicture 0\na.spi detach\n"},
+         "a.spi attach\na.spi IsSupported FXPC\na.spi GetPicture 0\n"},
         {"failarc.spi", "arc.spi", true, 1,
          "a.spi attach\na.spi IsSupported FXAR\na.spi GetArchiveInfo 0\na.spi detach\n"
          "b.spi attach\nb.spi IsSupported FXAR\nb.spi GetArchiveInfo 0\nb.spi detach\n"},
         {"faultarc.spi", "arc.spi", true, 1,
          "a.spi attach\na.spi IsSupported FXAR\na.spi GetArchiveInfo 0\nb.spi attach\n"
-         "b.spi IsSupported FXAR\nb.spi GetArchiveInfo 0\nb.spi detach\na.spi detach\n"},
+         "b.spi IsSupported FXAR\nb.spi GetArchiveInfo 0\nb.spi detach\n"},
         {"faultarc.spi", nullptr, true, 0,
-         "a.spi attach\na.spi IsSupported FXAR\na.spi GetArchiveInfo 0\na.spi detach\n"},
+         "a.spi attach\na.spi IsSupported FXAR\na.spi GetArchiveInfo 0\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.first << ", then " << (c.second ? c.second : "none"));
@@ -75,6 +77,111 @@ TEST(Search, APluginThatFailsOrFaultsHandsTheFileOn) {
             EXPECT_EQ(Test_Bytes(dib), PICTURE.substr(16));
         }
         Test_RemoveSandbox(box);
+    }
+}
+
+// Each misbehaving plug-in is a.spi; with the healthy image plug-in after
+// it the picture is placed exactly, and alone the run ends with 0 and the
+// clipboard keeps what it had. A plug-in that never answers is given up at
+// the limit of a head's support test.
+TEST(Search, NothingAPluginDoesInItsCallTakesTheRunDown) {
+    struct Case {
+        const char* fixture;
+        const char* between; // asked between it and the healthy one; null: none
+    };
+    const Case cases[] = {
+        {"throw.spi", nullptr},        {"filteratload.spi", nullptr},
+        {"filterincall.spi", nullptr}, {"filterleft.spi", "faultsupp.spi"},
+        {"threadfaults.spi", nullptr}, {"threadlingers.spi", "none.spi"},
+        {"overflow.spi", nullptr},     {"longversion.spi", nullptr},
+        {"endless.spi", nullptr},
+    };
+    DWORD baseline = 0;
+    for (const Case& c : cases) {
+        for (bool healthy : {true, false}) {
+            SCOPED_TRACE(testing::Message()
+                         << c.fixture << (healthy ? ", then img.spi" : " alone"));
+            Sandbox box = Test_MakeSandbox({});
+            ASSERT_TRUE(Test_CopyFixture(c.fixture, box.reg + "\\a.spi"));
+            if (c.between != nullptr) {
+                ASSERT_TRUE(Test_CopyFixture(c.between, box.reg + "\\b.spi"));
+            }
+            if (healthy) {
+                ASSERT_TRUE(Test_CopyFixture("img.spi", box.reg + "\\c.spi"));
+            }
+            std::string file = box.reg + "\\file.dat";
+            Test_WriteFile(file, PICTURE);
+            DWORD start = GetTickCount();
+            EXPECT_EQ(Test_RunTail(box.exe, file), healthy ? 1 : 0);
+            DWORD took = GetTickCount() - start;
+            if (healthy) {
+                std::vector<uint8_t> dib;
+                ASSERT_TRUE(Test_ReadClipboard(CF_DIB, &dib));
+                EXPECT_EQ(Test_Bytes(dib), PICTURE.substr(16));
+            } else {
+                EXPECT_EQ(Test_ClipboardText(), TEST_SENTINEL);
+            }
+            if (strcmp(c.fixture, "throw.spi") == 0 && healthy) {
+                baseline = took;
+            }
+            if (strcmp(c.fixture, "endless.spi") == 0) {
+                // Against a run of the same size whose plug-in answered at once.
+                EXPECT_LT(took, baseline + GUARD_ANSWER_MS + 1000);
+            }
+            Test_RemoveSandbox(box);
+        }
+    }
+}
+
+// A picture that is not whole is a failed decode: the next plug-in, here
+// the shipped BMP plug-in reading a bitmap 128 bytes into the file, is
+// asked. Alone, the image fixture's broken picture ends the run with 0.
+TEST(Search, APictureThatIsNotWholeIsAFailedDecode) {
+    struct Case {
+        const char* name;
+        std::string header;
+        std::string pixels;
+    };
+    const Case cases[] = {
+        {"width and height 2^31", Test_InfoHeader(40, INT32_MIN, INT32_MIN, 24, BI_RGB, 0),
+         std::string(16, 'p')},
+        {"depth 7", Test_InfoHeader(40, 2, 1, 7, BI_RGB, 0), std::string(16, 'p')},
+        {"a 4-byte header", Test_Le32(40), std::string(16, 'p')},
+        {"16 pixel bytes for a 100 x 70 picture", Test_InfoHeader(40, 100, 70, 24, BI_RGB, 0),
+         std::string(16, 'p')},
+        {"no pixels", Test_InfoHeader(40, 2, 1, 24, BI_RGB, 0), ""},
+        {"a width of 0", Test_InfoHeader(40, 0, 1, 24, BI_RGB, 0), std::string(8, 'p')},
+        {"a negative width", Test_InfoHeader(40, -2, 1, 24, BI_RGB, 0), std::string(8, 'p')},
+        {"a row short of its last pixel", Test_InfoHeader(40, 2, 2, 24, BI_RGB, 0),
+         std::string(13, 'p')},
+    };
+    std::string info = Test_InfoHeader(40, 2, 1, 24, BI_RGB, 0, 8);
+    std::string bmp = "BM" + Test_Le32(14 + 40 + 8) + Test_Le32(0) + Test_Le32(54) + info +
+                      std::string("\x11\x22\x33\x44\x55\x66\0\0", 8);
+    for (const Case& c : cases) {
+        for (bool healthy : {true, false}) {
+            SCOPED_TRACE(testing::Message() << c.name << (healthy ? ", then qxbmp" : " alone"));
+            Sandbox box = Test_MakeSandbox({"img.spi"});
+            if (healthy) {
+                ASSERT_TRUE(Test_CopyShipped("qxbmp", box.reg));
+            }
+            std::string container =
+                "FXPC" + Test_Le32(0) + Test_Le32(static_cast<uint32_t>(c.header.size())) +
+                Test_Le32(static_cast<uint32_t>(c.pixels.size())) + c.header + c.pixels;
+            ASSERT_LE(container.size(), 128u);
+            container.resize(128, '\0');
+            std::string file = box.reg + "\\file.dat";
+            Test_WriteFile(file, container + bmp);
+            EXPECT_EQ(Test_RunTail(box.exe, file), healthy ? 1 : 0);
+            if (healthy) {
+                std::vector<uint8_t> dib;
+                ASSERT_TRUE(Test_ReadClipboard(CF_DIB, &dib));
+                EXPECT_EQ(Test_Bytes(dib), bmp.substr(14));
+            } else {
+                EXPECT_EQ(Test_ClipboardText(), TEST_SENTINEL);
+            }
+            Test_RemoveSandbox(box);
+        }
     }
 }
 
