@@ -54,6 +54,7 @@ void Clipboard_TransparencyItems(HGLOBAL dib, uint64_t headerLength, uint64_t im
 // Empties the clipboard and places the items in one transaction; a null
 // block is skipped. The clipboard is opened with a window of the program's
 // own, and while another program holds it the open is retried for about a
-// second. Every block the clipboard did not accept is freed. 1 when the
-// first item was placed.
+// second. The items are placed whole or not at all: when one is refused,
+// the clipboard is emptied again. Every block the clipboard did not accept
+// is freed. 1 when every item with a block was placed.
 int Clipboard_PlaceItems(ClipboardItem* items, int count);

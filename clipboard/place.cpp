@@ -49,7 +49,8 @@ static int Clipboard_Open(HWND owner) {
 
 int Clipboard_PlaceItems(ClipboardItem* items, int count) {
     // A message-only window owns the clipboard: it is never shown. Without
-    // it the clipboard is opened with no owner, which still works.
+    // it the clipboard is opened with no owner, and placing may then fail;
+    // the run goes on either way.
     HWND owner = CreateWindowExW(0, L"STATIC", nullptr, 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                                  nullptr, nullptr);
     int placed = 0;
@@ -57,12 +58,21 @@ int Clipboard_PlaceItems(ClipboardItem* items, int count) {
         // Emptying and closing are not looked at: whether a block was placed
         // is what SetClipboardData says.
         (void)EmptyClipboard();
-        for (int i = 0; i < count; ++i) {
-            if (items[i].block != nullptr && SetClipboardData(items[i].format, items[i].block)) {
+        placed = 1;
+        for (int i = 0; i < count && placed; ++i) {
+            if (items[i].block == nullptr) {
+                continue;
+            }
+            if (SetClipboardData(items[i].format, items[i].block)) {
                 // The clipboard accepted the block: it is the clipboard's from here on.
                 items[i].block = nullptr;
-                placed |= i == 0;
+            } else {
+                placed = 0;
             }
+        }
+        if (!placed) {
+            // Placed whole or not at all: what was accepted is taken back.
+            (void)EmptyClipboard();
         }
         (void)CloseClipboard();
     }

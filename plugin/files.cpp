@@ -65,7 +65,10 @@ static int __cdecl Plugin_CompareFiles(const void* a, const void* b) {
 }
 
 // Adds the files of one folder that match one pattern, sorted by name.
-// Folders, empty files and files of 4 GiB or more are no plug-ins.
+// Folders, empty files and files of 4 GiB or more are no plug-ins, and
+// neither is a file whose own name does not end in the pattern's
+// extension: "x.spi_off" or "x.spi.bak", a plug-in switched off by
+// renaming, matches "*.spi" through its short name.
 static void Plugin_AddMatches(const wchar_t* dirText, const wchar_t* pattern) {
     wchar_t search[PLUGIN_PATH_SIZE];
     if (!Plugin_Join(search, dirText, pattern, L"")) {
@@ -80,7 +83,8 @@ static void Plugin_AddMatches(const wchar_t* dirText, const wchar_t* pattern) {
     do {
         wchar_t path[PLUGIN_PATH_SIZE];
         if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && found.nFileSizeHigh == 0 &&
-            found.nFileSizeLow != 0 && Plugin_Join(path, dirText, found.cFileName, L"")) {
+            found.nFileSizeLow != 0 && Plugin_HasExtension(found.cFileName, pattern + 1) &&
+            Plugin_Join(path, dirText, found.cFileName, L"")) {
             PluginFile* file = Plugin_AddFile();
             if (file == nullptr) {
                 break;
@@ -95,7 +99,9 @@ static void Plugin_AddMatches(const wchar_t* dirText, const wchar_t* pattern) {
 
 static void Plugin_AddFolder(const wchar_t* dir) {
     wchar_t dirText[PLUGIN_PATH_SIZE];
-    if (!Plugin_IsFullPath(dir) || !Plugin_Join(dirText, dir, L"\\", L"")) {
+    int length = lstrlenW(dir);
+    const wchar_t* separator = length > 0 && dir[length - 1] == L'\\' ? L"" : L"\\";
+    if (!Plugin_IsFullPath(dir) || !Plugin_Join(dirText, dir, separator, L"")) {
         return;
     }
     for (const wchar_t* pattern : PLUGIN_PATTERNS) {
@@ -107,7 +113,7 @@ int Plugin_Load() {
     g_plugins.count = 0;
     Plugin_AddFolder(g_plugins.programDir);
     // The program's folder registered as the plug-in folder: each plug-in once.
-    if (!Plugin_SameFolder(g_plugins.registeredDir, g_plugins.programDir)) {
+    if (!Plugin_IsOneFolder(g_plugins.registeredDir, g_plugins.programDir)) {
         Plugin_AddFolder(g_plugins.registeredDir);
     }
     return g_plugins.count;

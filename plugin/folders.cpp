@@ -58,7 +58,39 @@ static void Plugin_ReadProgramFolder(wchar_t* dir) {
             last = p;
         }
     }
+    // A program at the root of a drive (a stick, a mapped share) keeps the
+    // backslash: "R:" alone names the drive's current folder, not its root.
+    if (last == dir + 2 && dir[1] == L':') {
+        ++last;
+    }
     *last = L'\0';
+}
+
+// The volume and file identity of a folder; 0 when it cannot be opened.
+static int Plugin_FolderIdentity(const wchar_t* dir, BY_HANDLE_FILE_INFORMATION* info) {
+    if (!Plugin_IsFullPath(dir)) {
+        return 0;
+    }
+    HANDLE folder = CreateFileW(dir, FILE_READ_ATTRIBUTES,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (folder == INVALID_HANDLE_VALUE) {
+        return 0;
+    }
+    int known = GetFileInformationByHandle(folder, info) &&
+                (info->dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    CloseHandle(folder);
+    return known;
+}
+
+int Plugin_IsOneFolder(const wchar_t* a, const wchar_t* b) {
+    BY_HANDLE_FILE_INFORMATION x;
+    BY_HANDLE_FILE_INFORMATION y;
+    if (Plugin_FolderIdentity(a, &x) && Plugin_FolderIdentity(b, &y)) {
+        return x.dwVolumeSerialNumber == y.dwVolumeSerialNumber &&
+               x.nFileIndexHigh == y.nFileIndexHigh && x.nFileIndexLow == y.nFileIndexLow;
+    }
+    return Plugin_SameFolder(a, b);
 }
 
 int Plugin_Init() {

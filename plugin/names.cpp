@@ -49,3 +49,9 @@ int Plugin_SameFolder(const wchar_t* a, const wchar_t* b) {
     int length = Plugin_TrimmedLength(a);
     return length == Plugin_TrimmedLength(b) && Plugin_CompareUpcased(a, b, length) == 0;
 }
+
+int Plugin_HasExtension(const wchar_t* name, const wchar_t* extension) {
+    int length = lstrlenW(name);
+    int tail = lstrlenW(extension);
+    return length > tail && Plugin_CompareUpcased(name + length - tail, extension, tail + 1) == 0;
+}

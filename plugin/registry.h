@@ -102,6 +102,12 @@ int Plugin_IsFullPath(const wchar_t* dir);
 // Whether two folder texts name the same folder: equal but for case and
 // trailing backslashes.
 int Plugin_SameFolder(const wchar_t* a, const wchar_t* b);
+// Whether two folders are one, however each is spelled ("\.", "..", a short
+// name, another case, a mapped drive): by what the file system says of
+// each, or where one cannot be opened, by Plugin_SameFolder.
+int Plugin_IsOneFolder(const wchar_t* a, const wchar_t* b);
+// Whether a file name ends in `extension` (".spi"), compared without case.
+int Plugin_HasExtension(const wchar_t* name, const wchar_t* extension);
 // The order of plug-in file names: ordinal without regard to case, as NTFS
 // lists a folder, and by case where that is all that differs. <0, 0 or >0.
 int Plugin_CompareNames(const wchar_t* a, const wchar_t* b);

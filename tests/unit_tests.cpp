@@ -4,6 +4,7 @@
 #include "clipboard/clipboard.h"
 #include "listing/listing.h"
 #include "plugin/registry.h"
+#include "tests/support/harness.h"
 
 #include <gtest/gtest.h>
 
@@ -311,6 +312,28 @@ TEST(ListingText, AppendCopiesUpToNBytesAndStopsAtTheTerminator) {
         EXPECT_EQ(text.length, strlen(step.text));
     }
     GlobalFree(text.block);
+}
+
+// Items are placed whole or not at all: one the clipboard refuses (here
+// for want of a format) takes back those placed before it in the same
+// transaction, and the clipboard is left empty.
+TEST(ClipboardItems, PlacedWholeOrNotAtAll) {
+    struct Case {
+        UINT second; // the second item's format
+        int placed;
+        const char* text;
+    };
+    const Case cases[] = {{CF_UNICODETEXT, 1, "a"}, {0, 0, "<none>"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.second);
+        Test_SetClipboardSentinel();
+        ClipboardItem items[2] = {{CF_TEXT, Clipboard_Block(2, "a", 1, 1, nullptr, 0)},
+                                  {c.second, Clipboard_Block(4, L"a", 2, 2, nullptr, 0)}};
+        EXPECT_EQ(Clipboard_PlaceItems(items, 2), c.placed);
+        EXPECT_EQ(Test_ClipboardText(), c.text);
+        EXPECT_EQ(items[0].block, nullptr);
+        EXPECT_EQ(items[1].block, nullptr);
+    }
 }
 
 } // namespace

@@ -68,3 +68,29 @@ PYTHON
     [ "$listed" = "$shown" ] || fail "host $host, $stored \"$name\": listed as \"$listed\", not \"$shown\""
     echo "zip names test: host $host, $stored \"$name\" lists as \"$shown\""
 done
+
+# An entry nested deeper than the record's path field holds: 852 bytes of
+# folders, then its file name. The listing shows as much of the folders as
+# the field holds and the whole file name, as Python's zipfile reads them.
+python3 - "$work/case.zip" <<'PYTHON' || exit 1
+import sys
+import zipfile
+
+with zipfile.ZipFile(sys.argv[1], "w") as archive:
+    archive.writestr("/".join(["f" * 70] * 12) + "/report.txt", b"data")
+PYTHON
+shown=$(python3 - "$work/case.zip" <<'PYTHON'
+import sys
+import zipfile
+
+folders, _, name = zipfile.ZipFile(sys.argv[1]).namelist()[0].rpartition("/")
+print((folders + "/")[:199] + name)
+PYTHON
+)
+qx_wine "$work/quorlex.exe" "$(windows_path "$work/case.zip")"
+status=$?
+[ "$status" -eq 1 ] || fail "nested entry: the program ended with $status"
+listed=$(qx_wine "$build/bin/clipread.exe" --unicode | tr -d '\r' |
+    sed -n 's/^.*  [0-9A-F]\{4,8\}  \(.*\)$/\1/p')
+[ "$listed" = "$shown" ] || fail "nested entry: listed as \"$listed\", not \"$shown\""
+echo "zip names test: a nested entry lists as \"...${shown#"${shown%??????????????????????}"}\""

@@ -250,17 +250,23 @@ static void Zip_Name(char* field, const uint8_t* name, uint32_t length, UINT cod
     Zip_CopyWhole(field, name, length);
 }
 
-// Splits a name into its directory part and its file name after the last
-// slash or backslash, stepping by characters of its code page: in a
-// double-byte code page a backslash byte may be the second half of one.
-static void Zip_Split(ArchiveEntryInfo* entry, const uint8_t* name, uint32_t length,
-                      UINT codePage) {
+// Where a name's file name starts: after its last slash or backslash,
+// stepping by characters of its code page (in a double-byte code page a
+// backslash byte may be the second half of one). Both record forms split a
+// name here, before either part is converted or shortened.
+static uint32_t Zip_Cut(const uint8_t* name, uint32_t length, UINT codePage) {
     uint32_t cut = 0;
     for (uint32_t i = 0; i < length; i += Zip_CharLength(name, i, length, codePage)) {
         if (name[i] == '/' || name[i] == '\\') {
             cut = i + 1;
         }
     }
+    return cut;
+}
+
+static void Zip_Split(ArchiveEntryInfo* entry, const uint8_t* name, uint32_t length,
+                      UINT codePage) {
+    uint32_t cut = Zip_Cut(name, length, codePage);
     Zip_Name(entry->path, name, cut, codePage);
     for (char* p = entry->path; *p != '\0'; p = CharNextA(p)) {
         *p = *p == '/' ? '\\' : *p;
@@ -282,23 +288,22 @@ static void Zip_CopyWide(wchar_t* field, const wchar_t* text, int length, int is
     field[n] = L'\0';
 }
 
-// The same split for a wide record: the whole name converted to UTF-16
-// from its code page, every character kept.
+// One part of a name in a wide field: converted to UTF-16 from its code
+// page, every character kept that fits.
+static void Zip_WideName(wchar_t* field, const uint8_t* text, uint32_t length, UINT codePage,
+                         int isPath) {
+    wchar_t wide[ZIP_NAME_BYTES];
+    int n = MultiByteToWideChar(codePage, 0, reinterpret_cast<const char*>(text),
+                                static_cast<int>(Zip_WholeBytes(text, length, codePage)), wide,
+                                ZIP_NAME_BYTES);
+    Zip_CopyWide(field, wide, n > 0 ? n : 0, isPath);
+}
+
 static void Zip_Split(ArchiveEntryInfoW* entry, const uint8_t* name, uint32_t length,
                       UINT codePage) {
-    wchar_t wide[ZIP_NAME_BYTES];
-    int n = MultiByteToWideChar(codePage, 0, reinterpret_cast<const char*>(name),
-                                static_cast<int>(Zip_WholeBytes(name, length, codePage)), wide,
-                                ZIP_NAME_BYTES);
-    n = n > 0 ? n : 0;
-    int cut = 0;
-    for (int i = 0; i < n; ++i) {
-        if (wide[i] == L'/' || wide[i] == L'\\') {
-            cut = i + 1;
-        }
-    }
-    Zip_CopyWide(entry->path, wide, cut, 1);
-    Zip_CopyWide(entry->filename, wide + cut, n - cut, 0);
+    uint32_t cut = Zip_Cut(name, length, codePage);
+    Zip_WideName(entry->path, name, cut, codePage, 1);
+    Zip_WideName(entry->filename, name + cut, length - cut, codePage, 0);
 }
 
 // The code page of an entry's name: UTF-8 when its flag says so; the OEM
