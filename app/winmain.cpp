@@ -68,21 +68,42 @@ static int Startup_Picture() {
     return whole;
 }
 
+// Lists the archive with the accepting archive plug-in's entry records. 1
+// when the listing was placed, 0 when the clipboard refused it, -1 when the
+// plug-in could not read the archive and the next plug-in is asked.
+static int Startup_Archive() {
+    HLOCAL entries = nullptr;
+    int wideRecords = 0;
+    int failed = 0;
+    PluginCall call = Plugin_GetArchiveInfo(&entries, &wideRecords, &failed);
+    if (call == PluginCall::Faulted) {
+        // Whatever the plug-in handed back before it faulted is not trusted.
+        return -1;
+    }
+    if (call == PluginCall::Returned && failed != 0 && entries == nullptr) {
+        // The plug-in could not read the archive: the clipboard keeps what it has.
+        return -1;
+    }
+    // A block that yields no address lists no entries.
+    const void* records = entries != nullptr ? LocalLock(entries) : nullptr;
+    SIZE_T size = records != nullptr ? LocalSize(entries) : 0;
+    int placed = Archive_List(g_plugins.path, records, size, wideRecords);
+    if (records != nullptr) {
+        LocalUnlock(entries);
+    }
+    if (entries != nullptr) {
+        LocalFree(entries);
+    }
+    return placed;
+}
+
 // What the accepting plug-in made of the file: 1 or 0 to end the run with,
 // or -1 when it could not decode or list it and the next plug-in is asked.
 static int Startup_Take() {
     if (g_plugins.kind == PLUGIN_KIND_IMAGE) {
         return Startup_Picture() ? 1 : -1;
     }
-    switch (Archive_List(g_plugins.path)) {
-    case ListingResult::Placed:
-        return 1;
-    case ListingResult::NotPlaced:
-        return 0;
-    case ListingResult::NotRead:
-        return -1;
-    }
-    return -1;
+    return Startup_Archive();
 }
 
 // What the run ends with: -1 until a plug-in took the file.

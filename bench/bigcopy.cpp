@@ -8,6 +8,8 @@
 //   bigcopy place FILE      the same, then places the copy (the file less
 //                           its 14-byte file header) on the clipboard as
 //                           CF_DIB: what Wine's clipboard adds
+#include "clipboard/clipboard.h"
+
 #include <windows.h>
 
 #include <stdint.h>
@@ -69,7 +71,7 @@ static int BigCopy_Copy(const char* path, int place) {
         memcpy(GlobalLock(copy), static_cast<char*>(bytes) + sizeof(BITMAPFILEHEADER), length);
         GlobalUnlock(copy);
         int placed = 0;
-        if (place && OpenClipboard(nullptr)) {
+        if (place && Clipboard_Open(nullptr)) {
             EmptyClipboard();
             placed = SetClipboardData(CF_DIB, copy) != nullptr;
             CloseClipboard();

@@ -58,3 +58,10 @@ void Clipboard_TransparencyItems(HGLOBAL dib, uint64_t headerLength, uint64_t im
 // the clipboard is emptied again. Every block the clipboard did not accept
 // is freed. 1 when every item with a block was placed.
 int Clipboard_PlaceItems(ClipboardItem* items, int count);
+
+// Opens the clipboard with `owner` (null: none), retrying for about a
+// second while another program holds it: clipboard managers, the system's
+// clipboard history and Wine's own clipboard thread open it for a moment
+// after every change. 1 when it is open. Every reader and writer of the
+// tree opens it this way.
+int Clipboard_Open(HWND owner);

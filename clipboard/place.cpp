@@ -36,7 +36,7 @@ HGLOBAL Clipboard_Block(SIZE_T total, const void* head, SIZE_T headLength, SIZE_
     return block;
 }
 
-static int Clipboard_Open(HWND owner) {
+int Clipboard_Open(HWND owner) {
     DWORD start = GetTickCount();
     while (!OpenClipboard(owner)) {
         if (GetTickCount() - start >= CLIPBOARD_WAIT_MS) {

@@ -1,5 +1,6 @@
 // The host's CF_DIB packing on any header and pixel blocks: a placed block
-// is as long as its header says, holds the plug-in's bytes where they were
+// is as long as its header says (an uncompressed picture as long as its
+// rows), holds the plug-in's bytes where they were
 // and zeros where the plug-in gave none, and never reads past either block.
 // A 32-bit picture with alpha also gets a CF_DIBV5 with the same rows and a
 // PNG that zlib, a reader of its own, inflates to the same pixels.
@@ -154,9 +155,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             info.biSize != 124) {
             memcpy(expected.data(), "\x28\0\0\0", 4);
         }
+        if (info.biSizeImage != 0) {
+            uint32_t sizeImage = static_cast<uint32_t>(imageLength);
+            memcpy(expected.data() + 20, &sizeImage, 4);
+        }
         const auto* dib = static_cast<const uint8_t*>(GlobalLock(block));
         Fuzz_Require(memcmp(dib, expected.data(), total) == 0,
-                     "the plug-in's bytes, then zeros; a header of an unknown length says 40");
+                     "the plug-in's bytes, then zeros; a header of an unknown length says 40, "
+                     "and a size of the pixels says what was placed");
         HANDLE v5 = Fake_ClipboardData(CF_DIBV5);
         HANDLE png = Fake_ClipboardData(PNG_FORMAT);
         bool alpha = Fuzz_HasAlpha(dib, headerLength, imageLength);

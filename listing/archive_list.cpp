@@ -127,29 +127,23 @@ static void Listing_WideEntry(Listing* listing, const ArchiveEntryInfoW* e) {
     Listing_AppendWide(listing, line, n);
 }
 
-// The records of the plug-in's entry block, up to the closing record and
+// The records of a plug-in's entry block, up to the closing record and
 // never past the last whole record the block holds.
-static void Listing_Entries(Listing* listing, HLOCAL handle, int wideRecords,
+static void Listing_Entries(Listing* listing, const void* records, SIZE_T size, int wideRecords,
                             ListingTotals* totals) {
-    SIZE_T size = LocalSize(handle);
-    const void* block = LocalLock(handle);
-    if (block == nullptr) {
-        return;
-    }
     if (wideRecords) {
-        const auto* entries = static_cast<const ArchiveEntryInfoW*>(block);
+        const auto* entries = static_cast<const ArchiveEntryInfoW*>(records);
         for (SIZE_T i = 0; i < size / sizeof *entries && entries[i].method[0] != '\0'; ++i) {
             Listing_WideEntry(listing, &entries[i]);
             Listing_AddToTotals(totals, entries[i].filesize, entries[i].compsize);
         }
     } else {
-        const auto* entries = static_cast<const ArchiveEntryInfo*>(block);
+        const auto* entries = static_cast<const ArchiveEntryInfo*>(records);
         for (SIZE_T i = 0; i < size / sizeof *entries && entries[i].method[0] != '\0'; ++i) {
             Listing_AnsiEntry(listing, &entries[i]);
             Listing_AddToTotals(totals, entries[i].filesize, entries[i].compsize);
         }
     }
-    LocalUnlock(handle);
 }
 
 // The title's path, as the user gave it, with slashes for backslashes: put
@@ -170,13 +164,13 @@ static void Listing_Title(Listing* listing, const wchar_t* archivePath) {
 }
 
 // The title, the header, the entry lines, the closing rule and the totals.
-static void Listing_Build(Listing* listing, const wchar_t* archivePath, HLOCAL entries,
-                          int wideRecords) {
+static void Listing_Build(Listing* listing, const wchar_t* archivePath, const void* records,
+                          SIZE_T size, int wideRecords) {
     Listing_Title(listing, archivePath);
     Listing_Append(listing, LISTING_HEADER);
     ListingTotals totals = {0, 0, 0};
-    if (entries != nullptr) {
-        Listing_Entries(listing, entries, wideRecords, &totals);
+    if (records != nullptr) {
+        Listing_Entries(listing, records, size, wideRecords, &totals);
     }
     Listing_Append(listing, LISTING_RULE);
     char line[LINE_SIZE];
@@ -206,27 +200,13 @@ static int Listing_Place(Listing* listing) {
     return placed;
 }
 
-ListingResult Archive_List(const wchar_t* archivePath) {
-    HLOCAL entries = nullptr;
-    int wideRecords = 0;
-    int failed = 0;
-    PluginCall call = Plugin_GetArchiveInfo(&entries, &wideRecords, &failed);
-    if (call == PluginCall::Faulted) {
-        // Whatever the plug-in handed back before it faulted is not trusted.
-        return ListingResult::NotRead;
-    }
-    if (call == PluginCall::Returned && failed != 0 && entries == nullptr) {
-        // The plug-in could not read the archive: the clipboard keeps what it has.
-        return ListingResult::NotRead;
-    }
-    ListingResult result = ListingResult::NotPlaced;
+int Archive_List(const wchar_t* archivePath, const void* records, SIZE_T size, int wideRecords) {
+    int placed = 0;
     Listing listing = {{nullptr, 0}, {nullptr, 0}};
     Listing_Append(&listing, LISTING_TITLE);
     if (listing.ansi.block != nullptr && listing.wide.block != nullptr) {
-        Listing_Build(&listing, archivePath, entries, wideRecords);
-        if (Listing_Place(&listing)) {
-            result = ListingResult::Placed;
-        }
+        Listing_Build(&listing, archivePath, records, size, wideRecords);
+        placed = Listing_Place(&listing);
     }
     if (listing.ansi.block != nullptr) {
         GlobalFree(listing.ansi.block);
@@ -234,8 +214,5 @@ ListingResult Archive_List(const wchar_t* archivePath) {
     if (listing.wide.block != nullptr) {
         GlobalFree(listing.wide.block);
     }
-    if (entries != nullptr) {
-        LocalFree(entries);
-    }
-    return result;
+    return placed;
 }

@@ -1,8 +1,9 @@
-// The archive listing: asks an archive plug-in for its entries and places a
-// fixed-column text table of them, with totals and ratios, on the clipboard.
+// The archive listing: a fixed-column text table of an archive plug-in's
+// entry records, with totals and ratios, placed on the clipboard. It is
+// handed the records; it calls no plug-in.
 #pragma once
 
-#include "plugin/registry.h"
+#include "plugin/spi.h"
 
 // The ratio's long division holds up to ten times a sum of sizes: 128 bits
 // on x64; on x86, where sums of 32-bit sizes stay below 2^56, 64 bits.
@@ -28,15 +29,12 @@ struct Listing {
     ListingText wide;
 };
 
-// How a listing ended: placed on the clipboard; built but refused by the
-// clipboard (or not built at all); or not read, because the plug-in failed
-// and handed back no entries, and the next plug-in may try.
-enum class ListingResult { Placed, NotPlaced, NotRead };
-
-// Asks the accepting archive plug-in for the entries of the archive at
-// `archivePath` (the path the user gave, shown in the title) and places
-// their listing, in both forms, on the clipboard.
-ListingResult Archive_List(const wchar_t* archivePath);
+// Lists the entry records in `records` (`size` bytes of ArchiveEntryInfo,
+// or of ArchiveEntryInfoW when `wideRecords`; null: none) of the archive at
+// `archivePath` (the path the user gave, shown in the title) and places the
+// listing, in both forms, on the clipboard. 1 when it was placed; 0 when it
+// could not be built or the clipboard refused it.
+int Archive_List(const wchar_t* archivePath, const void* records, SIZE_T size, int wideRecords);
 
 // Appends at most `n` bytes of `piece`, stopping at its NUL. When the block
 // cannot grow the piece is left out and the text stays as it was. Growth is

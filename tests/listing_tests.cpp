@@ -1,5 +1,6 @@
 // The archive listing, end to end: the program run under Wine on a file the
 // archive fixture lists, the CF_TEXT read back byte for byte.
+#include "clipboard/clipboard.h"
 #include "plugin/spi.h"
 #include "tests/support/records.h"
 #include "tests/support/harness.h"
@@ -267,7 +268,7 @@ TEST_F(Listing, RefusedClipboardEndsWithZero) {
     Test_WriteFile(file, ArchiveFile({Entry("m", 1, 1, T2003, "", "f", 0)}));
     HWND owner =
         CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
-    ASSERT_TRUE(OpenClipboard(owner));
+    ASSERT_TRUE(Clipboard_Open(owner));
     long code = Test_RunTail(box.exe, file);
     CloseClipboard();
     DestroyWindow(owner);

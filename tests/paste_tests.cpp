@@ -2,6 +2,7 @@
 // transparency as CF_DIB (unchanged), CF_DIBV5 with an alpha mask and a PNG
 // decoded by the system's own PNG reader (WIC); a clipboard another program
 // holds for a moment; many runs at once.
+#include "clipboard/clipboard.h"
 #include "plugin/spi.h"
 #include "tests/support/records.h"
 #include "tests/support/harness.h"
@@ -184,7 +185,7 @@ TEST(Paste, ABusyClipboardIsWaitedFor) {
                            std::string(reinterpret_cast<const char*>(entries), sizeof entries));
         HWND owner = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr,
                                      nullptr);
-        ASSERT_TRUE(OpenClipboard(owner));
+        ASSERT_TRUE(Clipboard_Open(owner));
         PROCESS_INFORMATION process = {};
         bool started = Test_Start(box.exe, "\"" + box.exe + "\" " + file, &process);
         Sleep(c.holdMs);

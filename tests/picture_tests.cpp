@@ -1,6 +1,7 @@
 // The program run as its own process under Wine, a picture file named on its
 // command line: its exit code, the fixtures' log, and the clipboard read back
 // byte for byte.
+#include "clipboard/clipboard.h"
 #include "tests/support/bytes.h"
 #include "tests/support/records.h"
 #include "tests/support/harness.h"
@@ -519,7 +520,7 @@ TEST_F(Picture, FailedHandOverShowsOneMessageBoxAndEndsWithOne) {
     HWND owner =
         CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
     ASSERT_NE(owner, nullptr);
-    ASSERT_TRUE(OpenClipboard(owner));
+    ASSERT_TRUE(Clipboard_Open(owner));
     PROCESS_INFORMATION process = {};
     ASSERT_TRUE(Test_Start(box.exe, "\"" + box.exe + "\" " + file, &process));
     FailureBoxes boxes = {process.dwProcessId, 0, nullptr};

@@ -85,7 +85,7 @@ static int ClipRead_Unicode() {
 
 int main(int argc, char** argv) {
     if (argc == 2 && strcmp(argv[1], "--unicode") == 0) {
-        if (!OpenClipboard(nullptr)) {
+        if (!Clipboard_Open(nullptr)) {
             printf("the clipboard cannot be opened\n");
             return 1;
         }
@@ -97,7 +97,7 @@ int main(int argc, char** argv) {
         fprintf(stderr, "usage: clipread OUTPUT.bmp\n");
         return 2;
     }
-    if (!OpenClipboard(nullptr)) {
+    if (!Clipboard_Open(nullptr)) {
         printf("the clipboard cannot be opened\n");
         return 1;
     }

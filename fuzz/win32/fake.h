@@ -18,8 +18,6 @@ void Fake_FailLock(int n);
 HANDLE Fake_ClipboardData(UINT format);
 // Frees what the clipboard holds.
 void Fake_EmptyClipboard();
-// A module whose GetProcAddress answers `name` with `entry`.
-HMODULE Fake_Module(const char* name, FARPROC entry);
 
 // Blocks (local, global and heap) and file handles not released yet.
 int Fake_LiveBlocks();

@@ -35,13 +35,11 @@ std::map<void*, Block> g_blocks;
 std::map<std::string, FakeFile> g_files;
 std::map<void*, FakeFile> g_open;
 std::map<UINT, HANDLE> g_clipboard;
-std::map<std::string, FARPROC> g_entries;
 size_t g_held;
 size_t g_peak;
 size_t g_largest;
 int g_failLock;
 UINT g_codePage = 1252;
-DWORD g_lastError;
 
 HANDLE Fake_Alloc(UINT flags, size_t size) {
     if (size > g_largestAllowed) {
@@ -140,12 +138,6 @@ void Fake_EmptyClipboard() {
     g_clipboard.clear();
 }
 
-HMODULE Fake_Module(const char* name, FARPROC entry) {
-    g_entries[name] = entry;
-    static char module;
-    return reinterpret_cast<HMODULE>(&module);
-}
-
 int Fake_LiveBlocks() {
     return static_cast<int>(g_blocks.size());
 }
@@ -235,7 +227,6 @@ BOOL HeapFree(HANDLE, DWORD, void* bytes) {
 HANDLE CreateFileA(LPCSTR path, DWORD, DWORD, void*, DWORD, DWORD, HANDLE) {
     auto found = g_files.find(path);
     if (found == g_files.end()) {
-        g_lastError = 2;
         return INVALID_HANDLE_VALUE;
     }
     void* handle = new char;
@@ -283,7 +274,6 @@ BOOL ReadFile(HANDLE file, void* bytes, DWORD length, DWORD* read, void*) {
     FakeFile* f = Fake_OpenFile(file);
     *read = 0;
     if (length > LONGEST_READ) {
-        g_lastError = ERROR_INVALID_PARAMETER;
         return FALSE;
     }
     if (f->position < f->size) {
@@ -300,10 +290,6 @@ BOOL CloseHandle(HANDLE handle) {
     g_open.erase(handle);
     delete static_cast<char*>(handle);
     return TRUE;
-}
-
-DWORD GetLastError() {
-    return g_lastError;
 }
 
 int lstrlenA(LPCSTR text) {
@@ -463,9 +449,4 @@ HANDLE SetClipboardData(UINT format, HANDLE data) {
 
 BOOL CloseClipboard() {
     return TRUE;
-}
-
-FARPROC GetProcAddress(HMODULE, LPCSTR name) {
-    auto found = g_entries.find(name);
-    return found == g_entries.end() ? nullptr : found->second;
 }

@@ -71,7 +71,6 @@ typedef intptr_t (*FARPROC)();
 #define CP_ACP 0
 #define CP_OEMCP 1
 #define CP_UTF8 65001
-#define ERROR_INVALID_PARAMETER 87
 
 #define CF_TEXT 1
 #define CF_DIB 8
@@ -155,7 +154,6 @@ BOOL GetFileSizeEx(HANDLE file, LARGE_INTEGER* size);
 BOOL SetFilePointerEx(HANDLE file, LARGE_INTEGER to, LARGE_INTEGER* at, DWORD method);
 BOOL ReadFile(HANDLE file, void* bytes, DWORD length, DWORD* read, void* overlapped);
 BOOL CloseHandle(HANDLE handle);
-DWORD GetLastError();
 
 int lstrlenA(LPCSTR text);
 int lstrlenW(LPCWSTR text);
@@ -182,4 +180,5 @@ BOOL EmptyClipboard();
 HANDLE SetClipboardData(UINT format, HANDLE data);
 BOOL CloseClipboard();
 
+// Declared for plugin/spi.h's look-up, which no fuzz target calls.
 FARPROC GetProcAddress(HMODULE module, LPCSTR name);

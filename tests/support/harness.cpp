@@ -1,6 +1,7 @@
 // Test support: files, folders, registry, the fixture log, child processes
 // and the clipboard, written with the Win32 calls the tests run under.
 #include "tests/support/harness.h"
+#include "clipboard/clipboard.h"
 
 #include <gtest/gtest.h>
 
@@ -249,18 +250,8 @@ long Test_RunTail(const std::string& exe, const std::string& tail) {
     return Test_Run(exe, "\"" + exe + "\" " + tail);
 }
 
-static bool Test_OpenClipboard() {
-    for (int i = 0; i < 100; ++i) {
-        if (OpenClipboard(nullptr)) {
-            return true;
-        }
-        Sleep(20);
-    }
-    return false;
-}
-
 void Test_SetClipboardSentinel() {
-    if (!Test_OpenClipboard()) {
+    if (!Clipboard_Open(nullptr)) {
         return;
     }
     EmptyClipboard();
@@ -277,7 +268,7 @@ void Test_SetClipboardSentinel() {
 
 bool Test_ReadClipboard(UINT format, std::vector<uint8_t>* bytes) {
     bytes->clear();
-    if (!Test_OpenClipboard()) {
+    if (!Clipboard_Open(nullptr)) {
         return false;
     }
     bool found = false;
@@ -296,7 +287,7 @@ bool Test_ReadClipboard(UINT format, std::vector<uint8_t>* bytes) {
 
 bool Test_ReadPastedColours(int* width, int* height, std::vector<uint32_t>* colours) {
     colours->clear();
-    if (!Test_OpenClipboard()) {
+    if (!Clipboard_Open(nullptr)) {
         return false;
     }
     bool read = false;
