@@ -5,7 +5,7 @@
 // cannot spell is not already lost to '?'.
 #include "app/app.h"
 #include "plugin/guard.h"
-#include "plugin/registry.h"
+#include "plugin/search.h"
 
 #include <stdlib.h>
 #include <string.h>

@@ -7,7 +7,7 @@
 #include "clipboard/clipboard.h"
 #include "listing/listing.h"
 #include "plugin/asker.h"
-#include "plugin/registry.h"
+#include "plugin/search.h"
 
 // "Quorlex_BitMap()" and two double-byte characters, in code page 932.
 static const char FAILURE_TEXT[] = "Quorlex_BitMap()\x8E\xB8\x94\x73";
@@ -87,7 +87,7 @@ static int Startup_Archive() {
     // A block that yields no address lists no entries.
     const void* records = entries != nullptr ? LocalLock(entries) : nullptr;
     SIZE_T size = records != nullptr ? LocalSize(entries) : 0;
-    int placed = Archive_List(g_plugins.path, records, size, wideRecords);
+    int placed = Archive_List(g_search.path, records, size, wideRecords);
     if (records != nullptr) {
         LocalUnlock(entries);
     }
@@ -100,7 +100,7 @@ static int Startup_Archive() {
 // What the accepting plug-in made of the file: 1 or 0 to end the run with,
 // or -1 when it could not decode or list it and the next plug-in is asked.
 static int Startup_Take() {
-    if (g_plugins.kind == PLUGIN_KIND_IMAGE) {
+    if (g_search.kind == PLUGIN_KIND_IMAGE) {
         return Startup_Picture() ? 1 : -1;
     }
     return Startup_Archive();
@@ -134,7 +134,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR path, int) {
     // Neither result is looked at: with no folder and no plug-in the search
     // finds nothing and the run ends with 0.
     (void)Plugin_Init();
-    (void)Plugin_Load();
+    (void)Plugin_ListFiles();
     Plugin_StartSearch(path, ansiPath, head);
     // Whether the search was finished or cut short, g_taken says what it found.
     (void)Asker_Run(Startup_Ask);

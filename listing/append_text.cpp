@@ -61,7 +61,7 @@ void Util_AppendText(ListingText* text, const char* piece, int n) {
     Listing_AppendUnits(text, piece, n, 1);
 }
 
-void Util_AppendWide(ListingText* text, const wchar_t* piece, int n) {
+void Listing_AppendWideText(ListingText* text, const wchar_t* piece, int n) {
     Listing_AppendUnits(text, piece, n, sizeof(wchar_t));
 }
 
@@ -76,7 +76,7 @@ static int Listing_IsAscii(const char* piece, int n) {
     return 1;
 }
 
-void Util_AppendAnsiAsWide(ListingText* wide, const char* piece, int n) {
+void Listing_AppendAnsiAsWide(ListingText* wide, const char* piece, int n) {
     int ascii = Listing_IsAscii(piece, n);
     int units = ascii || n <= 0 ? n : MultiByteToWideChar(CP_ACP, 0, piece, n, nullptr, 0);
     if (units <= 0) {
@@ -98,7 +98,7 @@ void Util_AppendAnsiAsWide(ListingText* wide, const char* piece, int n) {
     Listing_Commit(wide, locked, bytes, sizeof(wchar_t));
 }
 
-void Util_AppendWideAsAnsi(ListingText* ansi, const wchar_t* piece, int n) {
+void Listing_AppendWideAsAnsi(ListingText* ansi, const wchar_t* piece, int n) {
     int count = n <= 0 ? 0 : WideCharToMultiByte(CP_ACP, 0, piece, n, nullptr, 0, nullptr, nullptr);
     if (count <= 0) {
         return;

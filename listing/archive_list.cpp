@@ -29,13 +29,13 @@ static_assert(sizeof(time_t) >= sizeof(SpiTime), "timestamps convert without los
 // A piece of ANSI text, to both forms.
 static void Listing_AppendAnsi(Listing* listing, const char* piece, int n) {
     Util_AppendText(&listing->ansi, piece, n);
-    Util_AppendAnsiAsWide(&listing->wide, piece, n);
+    Listing_AppendAnsiAsWide(&listing->wide, piece, n);
 }
 
 // A piece of UTF-16 text, to both forms.
 static void Listing_AppendWide(Listing* listing, const wchar_t* piece, int n) {
-    Util_AppendWide(&listing->wide, piece, n);
-    Util_AppendWideAsAnsi(&listing->ansi, piece, n);
+    Listing_AppendWideText(&listing->wide, piece, n);
+    Listing_AppendWideAsAnsi(&listing->ansi, piece, n);
 }
 
 static void Listing_Append(Listing* listing, const char* piece) {
@@ -149,7 +149,7 @@ static void Listing_Entries(Listing* listing, const void* records, SIZE_T size, 
 // The title's path, as the user gave it, with slashes for backslashes: put
 // in the UTF-16 text and slashed there, then converted into the ANSI text.
 static void Listing_Title(Listing* listing, const wchar_t* archivePath) {
-    Util_AppendWide(&listing->wide, archivePath, lstrlenW(archivePath));
+    Listing_AppendWideText(&listing->wide, archivePath, lstrlenW(archivePath));
     auto* text = static_cast<wchar_t*>(GlobalLock(listing->wide.block));
     if (text == nullptr) {
         return;
@@ -159,7 +159,7 @@ static void Listing_Title(Listing* listing, const wchar_t* archivePath) {
     for (int i = 0; i < length; ++i) {
         path[i] = path[i] == L'\\' ? L'/' : path[i];
     }
-    Util_AppendWideAsAnsi(&listing->ansi, path, length);
+    Listing_AppendWideAsAnsi(&listing->ansi, path, length);
     GlobalUnlock(listing->wide.block);
 }
 

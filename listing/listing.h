@@ -41,13 +41,13 @@ int Archive_List(const wchar_t* archivePath, const void* records, SIZE_T size, i
 // geometric: a listing's cost is linear in its length.
 void Util_AppendText(ListingText* text, const char* piece, int n);
 // The same for UTF-16 text: at most `n` units, stopping at a zero unit.
-void Util_AppendWide(ListingText* text, const wchar_t* piece, int n);
+void Listing_AppendWideText(ListingText* text, const wchar_t* piece, int n);
 // Appends `n` bytes of ANSI text to a UTF-16 text, converted with the ANSI
 // code page; and `n` units of UTF-16 text to an ANSI text, converted as the
 // system converts clipboard text (a character the code page cannot spell
 // becomes its best fit or '?').
-void Util_AppendAnsiAsWide(ListingText* wide, const char* piece, int n);
-void Util_AppendWideAsAnsi(ListingText* ansi, const wchar_t* piece, int n);
+void Listing_AppendAnsiAsWide(ListingText* wide, const char* piece, int n);
+void Listing_AppendWideAsAnsi(ListingText* ansi, const wchar_t* piece, int n);
 
 // Replaces each backslash character with a slash, in place, stepping by
 // characters so that the second byte of a double-byte character is kept.

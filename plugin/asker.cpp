@@ -3,7 +3,7 @@
 // limit or, between calls, now and then to see whether one has begun.
 #include "plugin/asker.h"
 #include "plugin/guard.h"
-#include "plugin/registry.h"
+#include "plugin/search.h"
 
 // How often the watcher looks while no call is in progress.
 constexpr DWORD ASKER_POLL_MS = 250;

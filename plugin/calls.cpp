@@ -5,7 +5,7 @@
 // lacks what the call needs.
 #include "plugin/asker.h"
 #include "plugin/guard.h"
-#include "plugin/registry.h"
+#include "plugin/search.h"
 
 // One call's entry point and arguments. A wide twin takes its path in the
 // same argument as its ANSI entry point and is otherwise the same, so both
@@ -79,11 +79,11 @@ static int Plugin_CallGetArchiveInfo(void* p) {
 // path, the plug-in cannot read the file: *readable is 0.
 static PluginCall Plugin_Choose(const char* name, const char* wideName, PluginArgs* args,
                                 int* readable) {
-    args->entry = Spi_Entry(g_plugins.module, wideName);
-    args->path = g_plugins.path;
+    args->entry = Spi_Entry(g_search.module, wideName);
+    args->path = g_search.path;
     if (args->entry == nullptr) {
-        args->entry = Spi_Entry(g_plugins.module, name);
-        args->path = g_plugins.ansiPath;
+        args->entry = Spi_Entry(g_search.module, name);
+        args->path = g_search.ansiPath;
     }
     *readable = args->path != nullptr;
     return args->entry != nullptr ? PluginCall::Returned : PluginCall::Missing;
@@ -93,8 +93,8 @@ static PluginCall Plugin_Choose(const char* name, const char* wideName, PluginAr
 // took) and is not asked again; the thread it faulted on is retired.
 static PluginCall Plugin_Run(int (*call)(void*), PluginArgs* args, int* result, DWORD limit) {
     if (!Guard_Run(call, args, result, limit)) {
-        g_plugins.files[g_plugins.current].faulted = 1;
-        g_plugins.leftLoaded = 1;
+        g_search.files[g_search.current].faulted = 1;
+        g_search.leftLoaded = 1;
         Asker_Retire();
         return PluginCall::Faulted;
     }
@@ -103,9 +103,9 @@ static PluginCall Plugin_Run(int (*call)(void*), PluginArgs* args, int* result, 
 
 // Loading and freeing run the plug-in's DllMain: they are calls like any other.
 static PluginCall Plugin_RunLoader(int (*call)(void*), PluginArgs* args, int* result) {
-    g_plugins.inLoader = 1;
+    g_search.inLoader = 1;
     PluginCall done = Plugin_Run(call, args, result, GUARD_ANSWER_MS);
-    g_plugins.inLoader = 0;
+    g_search.inLoader = 0;
     return done;
 }
 
@@ -127,7 +127,7 @@ void Plugin_FreeModule(HMODULE module) {
 
 PluginCall Plugin_GetVersion(char* version, int length) {
     PluginArgs args = {};
-    args.entry = Spi_Entry(g_plugins.module, "GetPluginInfo");
+    args.entry = Spi_Entry(g_search.module, "GetPluginInfo");
     args.text = version;
     args.length = length;
     int ignored;
@@ -170,6 +170,6 @@ PluginCall Plugin_GetArchiveInfo(HLOCAL* entries, int* wideRecords, int* result)
     PluginCall call =
         Plugin_CallAbout("GetArchiveInfo", "GetArchiveInfoW", Plugin_CallGetArchiveInfo, &args,
                          result, SPI_READ_ERROR, GUARD_DECODE_MS);
-    *wideRecords = args.path == g_plugins.path;
+    *wideRecords = args.path == g_search.path;
     return call;
 }

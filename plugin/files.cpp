@@ -1,7 +1,7 @@
 // The run's list of plug-in files: each folder's matches of each pattern,
 // sorted by name, so that the same folder is asked in the same order
 // whatever order its file system lists it in.
-#include "plugin/registry.h"
+#include "plugin/search.h"
 
 #include <stdlib.h>
 
@@ -31,19 +31,19 @@ static int Plugin_Join(wchar_t* out, const wchar_t* a, const wchar_t* b, const w
 
 // A record for one more file; null when the list cannot grow.
 static PluginFile* Plugin_AddFile() {
-    if (g_plugins.count == g_plugins.capacity) {
-        int capacity = g_plugins.capacity == 0 ? 16 : g_plugins.capacity * 2;
+    if (g_search.count == g_search.capacity) {
+        int capacity = g_search.capacity == 0 ? 16 : g_search.capacity * 2;
         SIZE_T bytes = static_cast<SIZE_T>(capacity) * sizeof(PluginFile);
-        void* grown = g_plugins.files == nullptr
+        void* grown = g_search.files == nullptr
                           ? LocalAlloc(LMEM_FIXED, bytes)
-                          : LocalReAlloc(g_plugins.files, bytes, LMEM_MOVEABLE);
+                          : LocalReAlloc(g_search.files, bytes, LMEM_MOVEABLE);
         if (grown == nullptr) {
             return nullptr;
         }
-        g_plugins.files = static_cast<PluginFile*>(grown);
-        g_plugins.capacity = capacity;
+        g_search.files = static_cast<PluginFile*>(grown);
+        g_search.capacity = capacity;
     }
-    PluginFile* file = &g_plugins.files[g_plugins.count++];
+    PluginFile* file = &g_search.files[g_search.count++];
     file->faulted = 0;
     return file;
 }
@@ -79,7 +79,7 @@ static void Plugin_AddMatches(const wchar_t* dirText, const wchar_t* pattern) {
     if (listing == INVALID_HANDLE_VALUE) {
         return;
     }
-    int first = g_plugins.count;
+    int first = g_search.count;
     do {
         wchar_t path[PLUGIN_PATH_SIZE];
         if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && found.nFileSizeHigh == 0 &&
@@ -93,7 +93,7 @@ static void Plugin_AddMatches(const wchar_t* dirText, const wchar_t* pattern) {
         }
     } while (FindNextFileW(listing, &found));
     FindClose(listing);
-    qsort(g_plugins.files + first, static_cast<size_t>(g_plugins.count - first), sizeof(PluginFile),
+    qsort(g_search.files + first, static_cast<size_t>(g_search.count - first), sizeof(PluginFile),
           Plugin_CompareFiles);
 }
 
@@ -109,12 +109,12 @@ static void Plugin_AddFolder(const wchar_t* dir) {
     }
 }
 
-int Plugin_Load() {
-    g_plugins.count = 0;
-    Plugin_AddFolder(g_plugins.programDir);
+int Plugin_ListFiles() {
+    g_search.count = 0;
+    Plugin_AddFolder(g_search.programDir);
     // The program's folder registered as the plug-in folder: each plug-in once.
-    if (!Plugin_IsOneFolder(g_plugins.registeredDir, g_plugins.programDir)) {
-        Plugin_AddFolder(g_plugins.registeredDir);
+    if (!Plugin_IsOneFolder(g_search.registeredDir, g_search.programDir)) {
+        Plugin_AddFolder(g_search.registeredDir);
     }
-    return g_plugins.count;
+    return g_search.count;
 }

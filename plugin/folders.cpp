@@ -2,9 +2,9 @@
 // registered for the current user. Both are read as UTF-16, so that a
 // folder named in any script works; a text that does not fit its
 // 260-character buffer names no folder rather than a cut one.
-#include "plugin/registry.h"
+#include "plugin/search.h"
 
-PluginRegistry g_plugins;
+PluginSearch g_search;
 
 static const wchar_t REGISTRY_KEY[] = L"Software\\Morvenko\\Susie\\Plug-in";
 static const wchar_t REGISTRY_VALUE[] = L"Path";
@@ -94,7 +94,7 @@ int Plugin_IsOneFolder(const wchar_t* a, const wchar_t* b) {
 }
 
 int Plugin_Init() {
-    Plugin_ReadRegistered(g_plugins.registeredDir);
-    Plugin_ReadProgramFolder(g_plugins.programDir);
-    return g_plugins.registeredDir[0] != L'\0';
+    Plugin_ReadRegistered(g_search.registeredDir);
+    Plugin_ReadProgramFolder(g_search.programDir);
+    return g_search.registeredDir[0] != L'\0';
 }

@@ -4,15 +4,15 @@
 // still hold what it took). A plug-in declares its kind by its version
 // text, exactly "00IN" or "00AM"; any other text is no plug-in of ours.
 // Every plug-in sees the file's head before any sees it HEAD_SKIP bytes on.
-#include "plugin/registry.h"
+#include "plugin/search.h"
 
 void Plugin_StartSearch(const wchar_t* path, const char* ansiPath, const char* head) {
-    g_plugins.path = path;
-    g_plugins.ansiPath = ansiPath;
-    g_plugins.head = head;
-    g_plugins.pass = 0;
-    g_plugins.next = 0;
-    g_plugins.module = nullptr;
+    g_search.path = path;
+    g_search.ansiPath = ansiPath;
+    g_search.head = head;
+    g_search.pass = 0;
+    g_search.next = 0;
+    g_search.module = nullptr;
 }
 
 PluginKind Plugin_Kind(const char* version) {
@@ -27,9 +27,9 @@ PluginKind Plugin_Kind(const char* version) {
 
 // Frees the loaded plug-in, unless it faulted or the loader is held.
 static void Plugin_Drop() {
-    HMODULE module = g_plugins.module;
-    g_plugins.module = nullptr;
-    if (module != nullptr && !g_plugins.files[g_plugins.current].faulted && !g_plugins.loaderHeld) {
+    HMODULE module = g_search.module;
+    g_search.module = nullptr;
+    if (module != nullptr && !g_search.files[g_search.current].faulted && !g_search.loaderHeld) {
         Plugin_FreeModule(module);
     }
 }
@@ -42,20 +42,20 @@ constexpr int VERSION_BUFFER = 1024;
 // Loads the file, checks its version and asks it about the head of this
 // pass; 1 when it accepts, and it then stays loaded.
 static int Plugin_Ask(int index) {
-    g_plugins.current = index;
-    g_plugins.module = nullptr;
-    HMODULE module = Plugin_LoadFile(g_plugins.files[index].path);
+    g_search.current = index;
+    g_search.module = nullptr;
+    HMODULE module = Plugin_LoadFile(g_search.files[index].path);
     if (module == nullptr) {
         return 0;
     }
-    g_plugins.module = module;
+    g_search.module = module;
     char version[VERSION_BUFFER] = {};
     PluginCall call = Plugin_GetVersion(version, VERSION_TOLD);
     version[VERSION_TOLD] = '\0';
-    g_plugins.kind = Plugin_Kind(version);
+    g_search.kind = Plugin_Kind(version);
     int accepted = 0;
-    if (call == PluginCall::Returned && g_plugins.kind != PLUGIN_KIND_NONE) {
-        call = Plugin_IsSupported(g_plugins.head + g_plugins.pass * HEAD_SKIP, &accepted);
+    if (call == PluginCall::Returned && g_search.kind != PLUGIN_KIND_NONE) {
+        call = Plugin_IsSupported(g_search.head + g_search.pass * HEAD_SKIP, &accepted);
     }
     if (call == PluginCall::Returned && accepted) {
         return 1;
@@ -69,52 +69,52 @@ int Plugin_Next() {
     // The DLLs that plug-ins load as they run do not come from the current
     // folder either. Should the call fail, each plug-in still loads from its
     // own full path.
-    if (g_plugins.pass == 0 && g_plugins.next == 0) {
+    if (g_search.pass == 0 && g_search.next == 0) {
         (void)SetDllDirectoryW(L"");
     }
     for (;;) {
-        while (g_plugins.next < g_plugins.count && !g_plugins.loaderHeld) {
-            int index = g_plugins.next++;
-            if (!g_plugins.files[index].faulted && Plugin_Ask(index)) {
+        while (g_search.next < g_search.count && !g_search.loaderHeld) {
+            int index = g_search.next++;
+            if (!g_search.files[index].faulted && Plugin_Ask(index)) {
                 return 1;
             }
         }
-        if (g_plugins.pass == 1 || g_plugins.loaderHeld) {
+        if (g_search.pass == 1 || g_search.loaderHeld) {
             return 0;
         }
-        g_plugins.pass = 1;
-        g_plugins.next = 0;
+        g_search.pass = 1;
+        g_search.next = 0;
     }
 }
 
 SpiWord Plugin_Offset() {
-    return g_plugins.pass == 1 ? HEAD_SKIP : 0;
+    return g_search.pass == 1 ? HEAD_SKIP : 0;
 }
 
 void Plugin_Release() {
-    if (g_plugins.files != nullptr) {
+    if (g_search.files != nullptr) {
         Plugin_Drop();
-        LocalFree(g_plugins.files);
+        LocalFree(g_search.files);
     }
-    g_plugins.files = nullptr;
-    g_plugins.count = 0;
-    g_plugins.capacity = 0;
+    g_search.files = nullptr;
+    g_search.count = 0;
+    g_search.capacity = 0;
 }
 
 void Plugin_Lost() {
-    g_plugins.files[g_plugins.current].faulted = 1;
-    g_plugins.module = nullptr;
-    g_plugins.leftLoaded = 1;
-    if (g_plugins.inLoader) {
-        g_plugins.loaderHeld = 1;
-        g_plugins.inLoader = 0;
+    g_search.files[g_search.current].faulted = 1;
+    g_search.module = nullptr;
+    g_search.leftLoaded = 1;
+    if (g_search.inLoader) {
+        g_search.loaderHeld = 1;
+        g_search.inLoader = 0;
     }
 }
 
 int Plugin_LoaderFree() {
-    return !g_plugins.loaderHeld;
+    return !g_search.loaderHeld;
 }
 
 int Plugin_AnyLeft() {
-    return g_plugins.leftLoaded;
+    return g_search.leftLoaded;
 }

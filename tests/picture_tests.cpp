@@ -165,16 +165,27 @@ TEST_F(Picture, APictureFoundFurtherOnIsDecodedFromThere) {
 }
 
 // Under code page 1252 (LC_ALL=C.UTF-8) the ANSI command line holds '?'
-// for these names; the program reaches the file through its short path.
+// for these names, or, for "t\u0101", the look-alike "ta" that best fit
+// makes of it: the name of another file, here a decoy. The program reaches
+// the file through its short path.
 TEST_F(Picture, NamesTheAnsiCodePageCannotSpellAreOpened) {
     struct Case {
         const wchar_t* name;
         bool quoted;
+        const char* decoy; // the best-fit spelling's file, holding another picture
     };
-    const Case cases[] = {{L"\u8868\u793a.fxpc", false}, {L"\u8868 \u793a.fxpc", true}};
+    const Case cases[] = {{L"\u8868\u793a.fxpc", false, nullptr},
+                          {L"\u8868 \u793a.fxpc", true, nullptr},
+                          {L"t\u0101.fxpc", false, "ta.fxpc"}};
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.quoted ? "quoted, with a space" : "unquoted");
+        SCOPED_TRACE(Test_Utf8(c.name));
         box = Test_MakeSandbox({"img.spi"});
+        if (c.decoy != nullptr) {
+            std::string decoy = box.reg + "\\" + c.decoy;
+            Test_WriteFile(decoy, PictureFile(0, Dib(3, 2, 24, BI_RGB, 0, 0), Test_Pattern(24, 2)));
+            std::wstring name = c.name;
+            ASSERT_EQ(Test_ToAnsi(name), c.decoy) << "best fit spells the name otherwise";
+        }
         std::string header = Dib(3, 2, 24, BI_RGB, 0, 0);
         std::string plain = box.reg + "\\plain.fxpc";
         Test_WriteFile(plain, PictureFile(0, header, Test_Pattern(24, 1)));

@@ -1,7 +1,7 @@
 // The plug-in registry, run in this process: this program's folder is the
 // registry's program folder, so the tests place plug-ins beside it. The
 // fixtures' log shows which plug-in was loaded, asked and freed, in order.
-#include "plugin/registry.h"
+#include "plugin/search.h"
 #include "tests/support/harness.h"
 
 #include <gtest/gtest.h>
@@ -16,7 +16,7 @@ std::string Host(const char* name) {
 // plug-ins left beside this program.
 void Registry_Reset() {
     Plugin_Release();
-    g_plugins = PluginRegistry{};
+    g_search = PluginSearch{};
     for (const char* pattern : {"*.spi", "*.sph"}) {
         WIN32_FIND_DATAA found;
         HANDLE search = FindFirstFileA(Host(pattern).c_str(), &found);
@@ -40,8 +40,8 @@ std::string NameOf(const wchar_t* path) {
 // The listed plug-in files' names, in the order they are asked.
 std::string Listed() {
     std::string names;
-    for (int i = 0; i < g_plugins.count; ++i) {
-        names += NameOf(g_plugins.files[i].path) + " ";
+    for (int i = 0; i < g_search.count; ++i) {
+        names += NameOf(g_search.files[i].path) + " ";
     }
     return names;
 }
@@ -59,12 +59,12 @@ Found Search(const char* tag = "HEAD") {
     memcpy(head, tag, 4);
     memcpy(head + 128, "SKIP", 4);
     Plugin_Init();
-    Plugin_Load();
+    Plugin_ListFiles();
     Plugin_StartSearch(L"x", "x", head);
     if (!Plugin_Next()) {
         return {"", -1};
     }
-    return {NameOf(g_plugins.files[g_plugins.current].path), g_plugins.pass};
+    return {NameOf(g_search.files[g_search.current].path), g_search.pass};
 }
 
 // The log of a search in which every listed plug-in declines, each loaded,
@@ -175,7 +175,7 @@ TEST_F(Registry, VersionTextDecidesLoadingAndKind) {
         EXPECT_EQ(Test_ReadLog(),
                   c.asked ? std::string(c.fixture) + " IsSupported " + c.tag + "\n" : "");
         if (c.asked) {
-            EXPECT_EQ(g_plugins.kind, c.kind);
+            EXPECT_EQ(g_search.kind, c.kind);
         }
         Plugin_Release();
         EXPECT_EQ(GetModuleHandleA((reg + "\\" + c.fixture).c_str()), nullptr);
@@ -237,7 +237,7 @@ TEST_F(Registry, TextsTooLongForTheirBufferAreSkippedNotCut) {
     }
     Test_SetPluginPath(padded);
     EXPECT_EQ(Search().name, "");
-    EXPECT_EQ(g_plugins.count, 0);
+    EXPECT_EQ(g_search.count, 0);
 
     // A folder text that fits, with one file whose full path is 260
     // characters: cut to fit, it would name the ".sp" file beside it.

@@ -3,7 +3,7 @@
 #include "app/app.h"
 #include "clipboard/clipboard.h"
 #include "listing/listing.h"
-#include "plugin/registry.h"
+#include "plugin/search.h"
 #include "tests/support/harness.h"
 
 #include <gtest/gtest.h>

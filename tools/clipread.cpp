@@ -3,6 +3,7 @@
 // open; for CF_TEXT the text itself. Used by the demo.
 // Usage: clipread OUTPUT.bmp   (exit code 0 when it found either format)
 //        clipread --unicode     prints CF_UNICODETEXT in UTF-8
+//        clipread --png OUT     writes the registered "PNG" format to OUT
 #include "clipboard/clipboard.h"
 
 #include <stdio.h>
@@ -83,7 +84,38 @@ static int ClipRead_Unicode() {
     return ok ? 0 : 1;
 }
 
+// The registered "PNG" format, written out as it is.
+static int ClipRead_Png(const char* outPath) {
+    UINT format = RegisterClipboardFormatW(L"PNG");
+    HANDLE data = format != 0 ? GetClipboardData(format) : nullptr;
+    const auto* png = data != nullptr ? static_cast<const uint8_t*>(GlobalLock(data)) : nullptr;
+    if (png == nullptr) {
+        printf("the clipboard holds no PNG\n");
+        return 1;
+    }
+    SIZE_T size = GlobalSize(data);
+    FILE* out = fopen(outPath, "wb");
+    int ok = out != nullptr && fwrite(png, 1, size, out) == size;
+    if (out != nullptr) {
+        ok = fclose(out) == 0 && ok;
+    }
+    GlobalUnlock(data);
+    if (!ok) {
+        printf("could not write %s\n", outPath);
+    }
+    return ok ? 0 : 1;
+}
+
 int main(int argc, char** argv) {
+    if (argc == 3 && strcmp(argv[1], "--png") == 0) {
+        if (!Clipboard_Open(nullptr)) {
+            printf("the clipboard cannot be opened\n");
+            return 1;
+        }
+        int result = ClipRead_Png(argv[2]);
+        CloseClipboard();
+        return result;
+    }
     if (argc == 2 && strcmp(argv[1], "--unicode") == 0) {
         if (!Clipboard_Open(nullptr)) {
             printf("the clipboard cannot be opened\n");

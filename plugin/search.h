@@ -1,10 +1,11 @@
-// The plug-in registry: finds the plug-in files (*.spi, and on x64 also the
-// 64-bit *.sph) in the program's folder and the registered plug-in folder,
-// and asks them about a file one at a time, in a fixed order: each is
-// loaded, its version checked and its support test asked, and it is freed
-// again unless it accepts. A plug-in that accepts and then fails is freed
-// and the search goes on with the next; one that faults is never asked
-// again. One process-wide record, g_plugins.
+// The search for the plug-in that takes a file: finds the plug-in files
+// (*.spi, and on x64 also the 64-bit *.sph) in the program's folder and the
+// registered plug-in folder, and asks them about the file one at a time, in
+// a fixed order: each is loaded, its version checked and its support test
+// asked, and it is freed again unless it accepts. A plug-in that accepts
+// and then fails is freed and the search goes on with the next; one that
+// faults or is lost is never asked again. One process-wide record,
+// g_search.
 #pragma once
 
 #include "plugin/spi.h"
@@ -15,16 +16,18 @@ constexpr int HEAD_SKIP = 128;
 enum PluginKind { PLUGIN_KIND_NONE = 0, PLUGIN_KIND_IMAGE = 1, PLUGIN_KIND_ARCHIVE = 2 };
 
 // How a call into a plug-in went: it returned, the plug-in lacks the entry
-// point (or the path form it needs), or it faulted.
+// point, or it faulted. A plug-in with only the ANSI entry point for a path
+// the code page cannot spell is not called: that call "returned" with the
+// result of a failed read.
 enum class PluginCall { Returned, Missing, Faulted };
 
 // One plug-in file of the run, by full path.
 struct PluginFile {
     wchar_t path[PLUGIN_PATH_SIZE];
-    int faulted; // it faulted in this run: it stays loaded and is not asked again
+    int faulted; // it faulted or was lost in this run: it stays loaded and is not asked again
 };
 
-struct PluginRegistry {
+struct PluginSearch {
     wchar_t registeredDir[PLUGIN_PATH_SIZE];
     wchar_t programDir[PLUGIN_PATH_SIZE];
     PluginFile* files; // fixed local block of `capacity` records, `count` in use, or null
@@ -47,7 +50,7 @@ struct PluginRegistry {
     int leftLoaded; // a plug-in faulted or was lost: its code may still run
 };
 
-extern PluginRegistry g_plugins;
+extern PluginSearch g_search;
 
 // Reads the registered folder from the per-user registry (as UTF-16) and
 // works out the program's own folder. 1 when a registered folder was read.
@@ -55,12 +58,12 @@ int Plugin_Init();
 // Lists the plug-in files of the program's folder and then of the
 // registered one (once, when they are the same folder), each folder's
 // *.spi before its *.sph, and within that by name. Returns their number.
-int Plugin_Load();
+int Plugin_ListFiles();
 // Starts a search over the listed files for the file at `path` whose first
 // bytes are in `head` (FILE_HEAD_SIZE + 1 bytes). Nothing is copied.
 void Plugin_StartSearch(const wchar_t* path, const char* ansiPath, const char* head);
 // Frees the plug-in that accepted last (unless it faulted) and asks the
-// next ones until one accepts: 1 with g_plugins.module and kind set, 0 when
+// next ones until one accepts: 1 with g_search.module and kind set, 0 when
 // no plug-in is left in either pass.
 int Plugin_Next();
 // The offset the accepting plug-in reads the file from: 0, or HEAD_SKIP in
