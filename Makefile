@@ -15,16 +15,18 @@ FILE ?= samples/sample.bmp
 TARGET ?= x64
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps build test demo dist bench fuzz format clean
+.PHONY: all deps configure build test demo dist bench fuzz format clean
 
 all: build
 
 deps:
 	@sh tools/deps.sh $(PACKAGES)
 
-build: deps
+configure: deps
 	@test -f build/x86/CMakeCache.txt || cmake --preset x86 >/dev/null
 	@test -f build/x64/CMakeCache.txt || cmake --preset x64 >/dev/null
+
+build: configure
 	cmake --build --preset x86 -j $(JOBS)
 	cmake --build --preset x64 -j $(JOBS)
 
@@ -37,7 +39,10 @@ test: build
 demo: build
 	sh tools/wine-session.sh build/$(TARGET) sh tools/demo.sh build/$(TARGET) "$(FILE)"
 
-dist: build
+# The release needs only what it ships: both programs and their plug-ins.
+dist: configure
+	cmake --build --preset x86 -j $(JOBS) --target quorlex qxbmp qxzip
+	cmake --build --preset x64 -j $(JOBS) --target quorlex qxbmp qxzip
 	sh tools/dist.sh dist
 
 fuzz: deps

@@ -32,13 +32,10 @@ typedef int(WINAPI* GetPictureProc)(LPCSTR path, SpiWord offset, unsigned flag, 
                                     HLOCAL* pixels, SpiProgressProc progress, SpiWord data);
 typedef int(WINAPI* GetArchiveInfoProc)(LPCSTR path, SpiWord offset, unsigned flag,
                                         HLOCAL* entries);
-// The twins take the file name as UTF-16 and are otherwise the same;
-// GetArchiveInfoW hands back ArchiveEntryInfoW records.
-typedef int(WINAPI* IsSupportedWProc)(LPCWSTR path, void* head);
-typedef int(WINAPI* GetPictureWProc)(LPCWSTR path, SpiWord offset, unsigned flag, HLOCAL* header,
-                                     HLOCAL* pixels, SpiProgressProc progress, SpiWord data);
-typedef int(WINAPI* GetArchiveInfoWProc)(LPCWSTR path, SpiWord offset, unsigned flag,
-                                         HLOCAL* entries);
+// The wide-character twins (IsSupportedW, GetPictureW, GetArchiveInfoW)
+// take the file name as UTF-16 in the same argument and are otherwise the
+// same; GetArchiveInfoW hands back ArchiveEntryInfoW records. The host calls
+// them through the types above, the path passed on unchanged.
 
 // Results of GetPicture and GetArchiveInfo.
 enum {

@@ -49,6 +49,27 @@ but the zip holds
 $zipped"
 done
 
+# Each program's version record names the program and carries the licence's
+# copyright line, in a block marked English.
+copyright=$(grep -m 1 '^Copyright' "$root/LICENSE")
+for exe in quorlex quorlex64; do
+    python3 - "$unpacked/$exe.exe" "$exe" "$copyright" <<'PYTHON' || fail "$exe.exe: its version record"
+import sys
+
+data = open(sys.argv[1], "rb").read()
+for key, value in (("OriginalFilename", sys.argv[2] + ".exe"), ("InternalName", sys.argv[2]),
+                   ("LegalCopyright", sys.argv[3]), ("040904B0", None)):
+    text = key.encode("utf-16-le") + b"\0\0"
+    at = data.find(text)
+    assert at >= 0, f"no {key}"
+    if value is not None:
+        start = at + len(text) + (at + len(text)) % 4
+        found = data[start:].split(b"\0\0")[0]
+        found = (found + b"\0").decode("utf-16-le")
+        assert found == value, f"{key} is {found!r}, not {value!r}"
+PYTHON
+done
+
 # A Windows user's first run: a fresh prefix, no plug-in folder registered.
 if [ -n "$QX_WINE32" ]; then
     program=quorlex.exe

@@ -5,7 +5,8 @@
 # reader sees (CF_UNICODETEXT, in UTF-8, from the plug-in's wide records):
 # every name keeps its characters; names without the UTF-8 flag are
 # OEM text when the "version made by" host is MS-DOS (0), OS/2 HPFS (6),
-# NTFS (11) or VFAT (14), and ANSI text from any other host.
+# NTFS (10 in PKWARE's note, 11 in Info-ZIP's list) or VFAT (14), and ANSI
+# text from any other host.
 # Usage (inside tools/wine-session.sh): tests/zip_names_test.sh BUILD_DIR
 build="$(cd "$1" && pwd)"
 . "$build/wine-env.sh"
@@ -31,6 +32,7 @@ windows_path() {
 # and the name a reader sees in the listing.
 cases='0 cp437 café/Ärger.txt café/Ärger.txt
 6 cp437 naïve/ß.txt naïve/ß.txt
+10 cp437 Ärger/Übersicht.txt Ärger/Übersicht.txt
 11 cp437 Übersicht/ñandú.txt Übersicht/ñandú.txt
 14 cp437 Ölpreis.txt Ölpreis.txt
 3 cp437 café.txt caf‚.txt

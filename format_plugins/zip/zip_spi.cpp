@@ -307,9 +307,12 @@ static void Zip_Split(ArchiveEntryInfoW* entry, const uint8_t* name, uint32_t le
 }
 
 // The code page of an entry's name: UTF-8 when its flag says so; the OEM
-// code page when the "version made by" host is MS-DOS/FAT (0), OS/2 HPFS
-// (6), NTFS (11) or VFAT (14), whose archivers store names that way; else
-// the ANSI code page, as the name is taken.
+// code page when the "version made by" host is one whose archivers store
+// names that way; else the ANSI code page, as the name is taken. Host
+// numbers follow Info-ZIP's list, which Info-ZIP and 7-Zip write: MS-DOS
+// and FAT (0), OS/2 HPFS (6), NTFS (11), VFAT (14). PKWARE's note gives
+// NTFS 10 (and 11 to MVS), and archivers that follow it write 10: it is
+// NTFS too (TOPS-20 in Info-ZIP's list, whose archives hold no such names).
 static UINT Zip_NameCodePage(const uint8_t* header) {
     if (Spi_U16(header + 8) & ZIP_UTF8_NAME) {
         return CP_UTF8;
@@ -317,6 +320,7 @@ static UINT Zip_NameCodePage(const uint8_t* header) {
     switch (header[5]) {
     case 0:
     case 6:
+    case 10:
     case 11:
     case 14:
         return CP_OEMCP;
