@@ -25,5 +25,14 @@ char* Startup_AnsiPath(const wchar_t* path, int length);
 // bytes read back into *sizeInOut. The caller frees the block with LocalFree.
 char* Util_ReadFile(const wchar_t* path, DWORD* sizeInOut);
 
+// Whether this run was handed the file by its partner program.
+int Startup_WasHandedOver();
+// When none of this program's plug-ins took the file at `path` and plug-in
+// files of the other width were found: runs the partner program, the
+// other width's build beside this one, on the same path and returns its
+// exit code (0 or 1); -1 when there is no hand-over or the partner cannot
+// be started or fails.
+int Startup_HandOver(const wchar_t* path);
+
 // The run for the file at `path` (UTF-16, NUL-terminated). Exit code: 1 or 0.
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE previous, LPWSTR path, int show);

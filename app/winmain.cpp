@@ -139,6 +139,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR path, int) {
     // Whether the search was finished or cut short, g_taken says what it found.
     (void)Asker_Run(Startup_Ask);
     Plugin_Release();
+    if (g_taken < 0) {
+        g_taken = Startup_HandOver(path);
+    }
     if (ansiPath != nullptr) {
         LocalFree(ansiPath);
     }

@@ -60,6 +60,11 @@ report "    the program with an empty command line" "$us"
 
 one=$(mean_us 20 $wine "$work/prog/quorlex.exe" "$sample")
 report "(b) small picture, 1 plug-in" "$one"
+cp "$build/bench/quorlex_samethread.exe" "$work/prog/"
+us=$(mean_us 20 $wine "$work/prog/quorlex_samethread.exe" "$sample")
+report "    the same asked on the main thread" "$us"
+awk -v a="$one" -v b="$us" 'BEGIN { printf "    asking thread / main thread: %.2f\n", a / b }'
+rm -f "$work/prog/quorlex_samethread.exe"
 
 # A folder of declining plug-ins and the BMP plug-in, asked by name: before
 # it (d*) or after it (z*), named like it (*.sph for x64, whose *.spi come
@@ -86,6 +91,57 @@ declining z 400
 us=$(mean_us 5 $wine "$work/prog/quorlex.exe" "$sample")
 report "(b) the BMP plug-in, then 400 declining ones" "$us"
 awk -v a="$us" -v b="$one" 'BEGIN { printf "    / the 1-plug-in run: %.2f\n", a / b }'
+
+# The other width's plug-ins: copies of a declining one whose header says
+# the other width, which the program reads and never loads.
+other_width() {
+    python3 - "$build/fixtures/none.spi" "$work/reg" "$1" <<'PYTHON'
+import struct
+import sys
+
+data = bytearray(open(sys.argv[1], "rb").read())
+at = struct.unpack_from("<I", data, 0x3C)[0] + 4
+machine = struct.unpack_from("<H", data, at)[0]
+struct.pack_into("<H", data, at, 0x8664 if machine == 0x14C else 0x14C)
+for i in range(int(sys.argv[3])):
+    open(f"{sys.argv[2]}/o{i + 1:04d}.spi", "wb").write(data)
+PYTHON
+}
+rm -f "$work"/reg/[dz]*.sp[ih]
+other_width 100
+us=$(mean_us 5 $wine "$work/prog/quorlex.exe" "$sample")
+report "(b) 100 plug-ins of the other width, then the BMP one" "$us"
+awk -v a="$us" -v b="$one" 'BEGIN { printf "    / the 1-plug-in run: %.2f\n", a / b }'
+rm -f "$work"/reg/o*.spi
+
+# A file no plug-in takes, in a folder of 100 declining ones: each loaded
+# once and asked about the head and the bytes 128 on.
+declining d 100
+printf 'no plug-in takes this file' >"$work/none.dat"
+us=$(mean_us 5 $wine "$work/prog/quorlex.exe" "$(win "$work/none.dat")")
+floor_us=$(mean_us 5 $wine "$build/bench/loadfloor.exe" "$(win "$work/reg")" "$(win "$work/none.dat")")
+report "(b) a file none of 100 declining plug-ins takes" "$us"
+report "    floor: load, ask and free each once" "$floor_us"
+awk -v a="$us" -v b="$floor_us" 'BEGIN { printf "    program / floor: %.2f\n", a / b }'
+
+# A file only the partner can read: the same declining search, then the
+# hand-over. Run with the tests' build that takes a partner of its own
+# width (this lane runs one width) and the stand-in partner, which ends at
+# once: what is measured is the hand-over's own cost.
+if [ -f "$build/fixtures/quorlex_partnered.exe" ]; then
+    partner=quorlex.exe
+    [ -n "$QX_WINE32" ] && partner=quorlex64.exe
+    cp "$build/fixtures/quorlex_partnered.exe" "$work/prog/qx.exe"
+    cp "$build/fixtures/partner.exe" "$work/prog/$partner"
+    own=$(mean_us 5 $wine "$work/prog/qx.exe" "$(win "$work/none.dat")")
+    alone=$(mean_us 5 $wine "$work/prog/$partner" "$(win "$work/none.dat")")
+    other_width 1
+    us=$(mean_us 5 $wine "$work/prog/qx.exe" "$(win "$work/none.dat")")
+    report "(b) the same, handed to the partner" "$us"
+    report "    the own search alone + the partner alone" "$((own + alone))"
+    awk -v a="$us" -v b="$((own + alone))" 'BEGIN { printf "    hand-over / parts: %.2f\n", a / b }'
+    rm -f "$work/prog/qx.exe" "$work/prog/$partner" "$work"/reg/o*.spi
+fi
 rm -f "$work"/reg/[dz]*.sp[ih]
 
 big="$work/big.bmp"

@@ -5,18 +5,12 @@
 
 #include <stdlib.h>
 
-// The plug-in files of this build, in the order each folder's are asked.
-// Published 64-bit plug-ins are named *.sph; the x64 program asks both.
-#ifdef _WIN64
+// The plug-in files, in the order each folder's are asked. Published
+// 64-bit plug-ins are named *.sph, but a file's width is what its header
+// says: both programs list both patterns.
 static const wchar_t* const PLUGIN_PATTERNS[] = {L"*.spi", L"*.sph"};
-#else
-static const wchar_t* const PLUGIN_PATTERNS[] = {L"*.spi"};
-#endif
 
-// Joins a, b and c into out; 0 when the result does not fit the
-// 260-character buffer, so that a long text is skipped rather than cut into
-// another path.
-static int Plugin_Join(wchar_t* out, const wchar_t* a, const wchar_t* b, const wchar_t* c) {
+int Plugin_Join(wchar_t* out, const wchar_t* a, const wchar_t* b, const wchar_t* c) {
     int la = lstrlenW(a);
     int lb = lstrlenW(b);
     int lc = lstrlenW(c);
@@ -45,6 +39,7 @@ static PluginFile* Plugin_AddFile() {
     }
     PluginFile* file = &g_search.files[g_search.count++];
     file->faulted = 0;
+    file->acceptsFurtherOn = 0;
     return file;
 }
 
@@ -64,11 +59,12 @@ static int __cdecl Plugin_CompareFiles(const void* a, const void* b) {
                                Plugin_NameOf(static_cast<const PluginFile*>(b)));
 }
 
-// Adds the files of one folder that match one pattern, sorted by name.
-// Folders, empty files and files of 4 GiB or more are no plug-ins, and
-// neither is a file whose own name does not end in the pattern's
-// extension: "x.spi_off" or "x.spi.bak", a plug-in switched off by
-// renaming, matches "*.spi" through its short name.
+// Adds the files of one folder that match one pattern and are built for
+// this program's width, sorted by name, and counts those of the other
+// width. Folders, empty files, files of 4 GiB or more and files of no
+// known width are no plug-ins, and neither is a file whose own name does
+// not end in the pattern's extension: "x.spi_off" or "x.spi.bak", a
+// plug-in switched off by renaming, matches "*.spi" through its short name.
 static void Plugin_AddMatches(const wchar_t* dirText, const wchar_t* pattern) {
     wchar_t search[PLUGIN_PATH_SIZE];
     if (!Plugin_Join(search, dirText, pattern, L"")) {
@@ -85,11 +81,16 @@ static void Plugin_AddMatches(const wchar_t* dirText, const wchar_t* pattern) {
         if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && found.nFileSizeHigh == 0 &&
             found.nFileSizeLow != 0 && Plugin_HasExtension(found.cFileName, pattern + 1) &&
             Plugin_Join(path, dirText, found.cFileName, L"")) {
-            PluginFile* file = Plugin_AddFile();
-            if (file == nullptr) {
-                break;
+            WORD machine = Plugin_FileMachine(path);
+            if (machine == PLUGIN_OTHER_MACHINE) {
+                ++g_search.otherWidth;
+            } else if (machine == PLUGIN_OWN_MACHINE) {
+                PluginFile* file = Plugin_AddFile();
+                if (file == nullptr) {
+                    break;
+                }
+                lstrcpynW(file->path, path, PLUGIN_PATH_SIZE);
             }
-            lstrcpynW(file->path, path, PLUGIN_PATH_SIZE);
         }
     } while (FindNextFileW(listing, &found));
     FindClose(listing);
@@ -111,6 +112,7 @@ static void Plugin_AddFolder(const wchar_t* dir) {
 
 int Plugin_ListFiles() {
     g_search.count = 0;
+    g_search.otherWidth = 0;
     Plugin_AddFolder(g_search.programDir);
     // The program's folder registered as the plug-in folder: each plug-in once.
     if (!Plugin_IsOneFolder(g_search.registeredDir, g_search.programDir)) {

@@ -3,7 +3,9 @@
 // accepts (a plug-in that faulted or was lost stays loaded: its code may
 // still hold what it took). A plug-in declares its kind by its version
 // text, exactly "00IN" or "00AM"; any other text is no plug-in of ours.
-// Every plug-in sees the file's head before any sees it HEAD_SKIP bytes on.
+// Every plug-in sees the file's head before any takes the file HEAD_SKIP
+// bytes on; each is asked about both while it is loaded the one time, and
+// its answer about the bytes further on is kept for when none took the head.
 #include "plugin/search.h"
 
 void Plugin_StartSearch(const wchar_t* path, const char* ansiPath, const char* head) {
@@ -39,8 +41,18 @@ static void Plugin_Drop() {
 constexpr int VERSION_TOLD = 255;
 constexpr int VERSION_BUFFER = 1024;
 
-// Loads the file, checks its version and asks it about the head of this
-// pass; 1 when it accepts, and it then stays loaded.
+// Asks the loaded plug-in about the head HEAD_SKIP bytes on and keeps the
+// answer for the second pass.
+static void Plugin_AskFurtherOn() {
+    int accepted = 0;
+    PluginCall call = Plugin_IsSupported(g_search.head + HEAD_SKIP, &accepted);
+    g_search.files[g_search.current].acceptsFurtherOn = call == PluginCall::Returned && accepted;
+}
+
+// Loads the file and checks its version. In the first pass it asks the
+// plug-in about the head, and when it declines, about the bytes further on;
+// in the second it takes the kept answer. 1 when it accepts, and it then
+// stays loaded.
 static int Plugin_Ask(int index) {
     g_search.current = index;
     g_search.module = nullptr;
@@ -53,11 +65,14 @@ static int Plugin_Ask(int index) {
     PluginCall call = Plugin_GetVersion(version, VERSION_TOLD);
     version[VERSION_TOLD] = '\0';
     g_search.kind = Plugin_Kind(version);
-    int accepted = 0;
-    if (call == PluginCall::Returned && g_search.kind != PLUGIN_KIND_NONE) {
-        call = Plugin_IsSupported(g_search.head + g_search.pass * HEAD_SKIP, &accepted);
+    int accepted = g_search.pass == 1;
+    if (call == PluginCall::Returned && g_search.kind != PLUGIN_KIND_NONE && !accepted) {
+        call = Plugin_IsSupported(g_search.head, &accepted);
+        if (call == PluginCall::Returned && !accepted) {
+            Plugin_AskFurtherOn();
+        }
     }
-    if (call == PluginCall::Returned && accepted) {
+    if (call == PluginCall::Returned && g_search.kind != PLUGIN_KIND_NONE && accepted) {
         return 1;
     }
     Plugin_Drop();
@@ -65,6 +80,12 @@ static int Plugin_Ask(int index) {
 }
 
 int Plugin_Next() {
+    // A plug-in that took the head and then could not decode or list the
+    // file is asked about the bytes further on before it is freed.
+    if (g_search.module != nullptr && g_search.pass == 0 &&
+        !g_search.files[g_search.current].faulted) {
+        Plugin_AskFurtherOn();
+    }
     Plugin_Drop();
     // The DLLs that plug-ins load as they run do not come from the current
     // folder either. Should the call fail, each plug-in still loads from its
@@ -75,7 +96,9 @@ int Plugin_Next() {
     for (;;) {
         while (g_search.next < g_search.count && !g_search.loaderHeld) {
             int index = g_search.next++;
-            if (!g_search.files[index].faulted && Plugin_Ask(index)) {
+            const PluginFile* file = &g_search.files[index];
+            if (!file->faulted && (g_search.pass == 0 || file->acceptsFurtherOn) &&
+                Plugin_Ask(index)) {
                 return 1;
             }
         }

@@ -21,10 +21,22 @@ enum PluginKind { PLUGIN_KIND_NONE = 0, PLUGIN_KIND_IMAGE = 1, PLUGIN_KIND_ARCHI
 // result of a failed read.
 enum class PluginCall { Returned, Missing, Faulted };
 
+// The machines a PE header names: this program's width, and the other.
+constexpr WORD MACHINE_X86 = 0x014C;
+constexpr WORD MACHINE_X64 = 0x8664;
+#ifdef _WIN64
+constexpr WORD PLUGIN_OWN_MACHINE = MACHINE_X64;
+constexpr WORD PLUGIN_OTHER_MACHINE = MACHINE_X86;
+#else
+constexpr WORD PLUGIN_OWN_MACHINE = MACHINE_X86;
+constexpr WORD PLUGIN_OTHER_MACHINE = MACHINE_X64;
+#endif
+
 // One plug-in file of the run, by full path.
 struct PluginFile {
     wchar_t path[PLUGIN_PATH_SIZE];
     int faulted; // it faulted or was lost in this run: it stays loaded and is not asked again
+    int acceptsFurtherOn; // it declined the head but accepted it HEAD_SKIP bytes on
 };
 
 struct PluginSearch {
@@ -33,6 +45,7 @@ struct PluginSearch {
     PluginFile* files; // fixed local block of `capacity` records, `count` in use, or null
     int count;
     int capacity;
+    int otherWidth; // plug-in files found for the other width: never loaded here
     // The search: the file as UTF-16, as ANSI (null when the code page
     // cannot spell it even by its short path), and its head block.
     const wchar_t* path;
@@ -55,9 +68,10 @@ extern PluginSearch g_search;
 // Reads the registered folder from the per-user registry (as UTF-16) and
 // works out the program's own folder. 1 when a registered folder was read.
 int Plugin_Init();
-// Lists the plug-in files of the program's folder and then of the
-// registered one (once, when they are the same folder), each folder's
-// *.spi before its *.sph, and within that by name. Returns their number.
+// Lists the plug-in files of the program's width in the program's folder
+// and then in the registered one (once, when they are the same folder),
+// each folder's *.spi before its *.sph, and within that by name; files of
+// the other width are counted in otherWidth. Returns the number listed.
 int Plugin_ListFiles();
 // Starts a search over the listed files for the file at `path` whose first
 // bytes are in `head` (FILE_HEAD_SIZE + 1 bytes). Nothing is copied.
@@ -100,6 +114,13 @@ PluginCall Plugin_GetArchiveInfo(HLOCAL* entries, int* wideRecords, int* result)
 
 // The kind a version text declares: exactly "00IN" or "00AM".
 PluginKind Plugin_Kind(const char* version);
+// The machine a file's PE header names (MACHINE_X86, MACHINE_X64, ...);
+// 0 when it is no PE file or cannot be read.
+WORD Plugin_FileMachine(const wchar_t* path);
+// Joins a, b and c into out; 0 when the result does not fit the
+// 260-character buffer, so that a long text is skipped rather than cut into
+// another path.
+int Plugin_Join(wchar_t* out, const wchar_t* a, const wchar_t* b, const wchar_t* c);
 // Whether a text names a folder by full path: "X:\..." or "\\server\share...".
 int Plugin_IsFullPath(const wchar_t* dir);
 // Whether two folder texts name the same folder: equal but for case and

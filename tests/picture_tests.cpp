@@ -150,7 +150,8 @@ TEST_F(Picture, PluginBesideTheProgramIsAskedFirst) {
     std::string header = Dib(1, 1, 24, BI_RGB, 0, 0);
     EXPECT_EQ(RunOn(PictureFile(0, header, "abcd")), 1);
     EXPECT_EQ(Test_ReadLog(),
-              "none.spi IsSupported FXPC\nimg.spi IsSupported FXPC\nimg.spi GetPicture 0\n");
+              "none.spi IsSupported FXPC\nnone.spi IsSupported ....\nimg.spi IsSupported FXPC\n"
+              "img.spi GetPicture 0\n");
 }
 
 TEST_F(Picture, APictureFoundFurtherOnIsDecodedFromThere) {

@@ -6,17 +6,11 @@
 # other programs.)
 # Usage (inside tools/wine-session.sh): tests/png_test.sh BUILD_DIR
 build="$(cd "$1" && pwd)"
-. "$build/wine-env.sh"
-WINEDEBUG=-all
-work="$build/png-test"
-rm -rf "$work"
-mkdir -p "$work"
+name="png test"
+. "$(dirname "$0")/support/shell.sh"
 trap 'rm -rf "$work"' EXIT
 # The plug-in beside the program: no registered folder is needed.
 cp "$build/bin/quorlex.exe" "$build/bin/plugins/"qxbmp.sp? "$work/"
-windows_path() {
-    printf 'Z:%s' "$1" | tr '/' '\\'
-}
 
 # A 5 x 3 bottom-up 32-bit bitmap whose fourth bytes are alpha.
 python3 - "$work/alpha.bmp" <<'PYTHON' || exit 1
@@ -36,7 +30,7 @@ open(sys.argv[1], "wb").write(header + info + pixels)
 PYTHON
 qx_wine "$work/quorlex.exe" "$(windows_path "$work/alpha.bmp")"
 status=$?
-[ "$status" -eq 1 ] || { echo "png test: the program ended with $status"; exit 1; }
+[ "$status" -eq 1 ] || fail "the program ended with $status"
 qx_wine "$build/bin/clipread.exe" --png "$(windows_path "$work/pasted.png")" || exit 1
 python3 - "$work/alpha.bmp" "$work/pasted.png" <<'PYTHON'
 import struct

@@ -9,23 +9,21 @@
 # text from any other host.
 # Usage (inside tools/wine-session.sh): tests/zip_names_test.sh BUILD_DIR
 build="$(cd "$1" && pwd)"
-. "$build/wine-env.sh"
-WINEDEBUG=-all
+name="zip names test"
+. "$(dirname "$0")/support/shell.sh"
 LC_ALL=C.UTF-8
 export LC_ALL
-work="$build/zip-names-test"
-rm -rf "$work"
-mkdir -p "$work"
 trap 'rm -rf "$work"' EXIT
 # The plug-in beside the program: no registered folder is needed.
 cp "$build/bin/quorlex.exe" "$build/bin/plugins/"qxzip.sp? "$work/"
 
-fail() {
-    echo "zip names test: $*"
-    exit 1
-}
-windows_path() {
-    printf 'Z:%s' "$1" | tr '/' '\\'
+# Lists an archive; the name its entry line shows, after its CRC column.
+listed_name() {
+    qx_wine "$work/quorlex.exe" "$(windows_path "$1")"
+    status=$?
+    [ "$status" -eq 1 ] || fail "$2: the program ended with $status"
+    qx_wine "$build/bin/clipread.exe" --unicode | tr -d '\r' |
+        sed -n 's/^.*  [0-9A-F]\{4,8\}  \(.*\)$/\1/p'
 }
 
 # host, how the name is stored, the name as the archive's writer meant it,
@@ -39,8 +37,8 @@ cases='0 cp437 café/Ärger.txt café/Ärger.txt
 3 cp1252 café.txt café.txt
 3 utf-8 日本/naïve.txt 日本/naïve.txt'
 
-printf '%s\n' "$cases" | while read -r host stored name shown; do
-    python3 - "$work/case.zip" "$host" "$stored" "$name" <<'PYTHON' || exit 1
+printf '%s\n' "$cases" | while read -r host stored meant shown; do
+    python3 - "$work/case.zip" "$host" "$stored" "$meant" <<'PYTHON' || exit 1
 import sys
 import zipfile
 
@@ -61,14 +59,9 @@ with zipfile.ZipFile(path, "w") as archive:
     info.create_system = host
     archive.writestr(info, b"data")
 PYTHON
-    qx_wine "$work/quorlex.exe" "$(windows_path "$work/case.zip")"
-    status=$?
-    [ "$status" -eq 1 ] || fail "host $host, $stored $name: the program ended with $status"
-    # The entry line's name follows its CRC column.
-    listed=$(qx_wine "$build/bin/clipread.exe" --unicode | tr -d '\r' |
-        sed -n 's/^.*  [0-9A-F]\{4,8\}  \(.*\)$/\1/p')
-    [ "$listed" = "$shown" ] || fail "host $host, $stored \"$name\": listed as \"$listed\", not \"$shown\""
-    echo "zip names test: host $host, $stored \"$name\" lists as \"$shown\""
+    listed=$(listed_name "$work/case.zip" "host $host, $stored $meant") || exit 1
+    [ "$listed" = "$shown" ] || fail "host $host, $stored \"$meant\": listed as \"$listed\", not \"$shown\""
+    echo "$name: host $host, $stored \"$meant\" lists as \"$shown\""
 done
 
 # An entry nested deeper than the record's path field holds: 852 bytes of
@@ -89,10 +82,6 @@ folders, _, name = zipfile.ZipFile(sys.argv[1]).namelist()[0].rpartition("/")
 print((folders + "/")[:199] + name)
 PYTHON
 )
-qx_wine "$work/quorlex.exe" "$(windows_path "$work/case.zip")"
-status=$?
-[ "$status" -eq 1 ] || fail "nested entry: the program ended with $status"
-listed=$(qx_wine "$build/bin/clipread.exe" --unicode | tr -d '\r' |
-    sed -n 's/^.*  [0-9A-F]\{4,8\}  \(.*\)$/\1/p')
+listed=$(listed_name "$work/case.zip" "nested entry") || exit 1
 [ "$listed" = "$shown" ] || fail "nested entry: listed as \"$listed\", not \"$shown\""
-echo "zip names test: a nested entry lists as \"...${shown#"${shown%??????????????????????}"}\""
+echo "$name: a nested entry lists as \"...${shown#"${shown%??????????????????????}"}\""

@@ -354,12 +354,20 @@ std::string Test_ToAnsi(const std::wstring& text) {
     return out;
 }
 
-std::wstring Test_FromAnsi(const std::string& text) {
+static std::wstring Test_FromCodePage(UINT codePage, const std::string& text) {
     std::wstring out(text.size() + 1, L'\0');
-    int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &out[0],
+    int n = MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), &out[0],
                                 static_cast<int>(out.size()));
     out.resize(n > 0 ? n : 0);
     return out;
+}
+
+std::wstring Test_FromAnsi(const std::string& text) {
+    return Test_FromCodePage(CP_ACP, text);
+}
+
+std::wstring Test_FromUtf8(const std::string& text) {
+    return Test_FromCodePage(CP_UTF8, text);
 }
 
 Sandbox Test_MakeSandbox(std::initializer_list<const char*> fixtures) {

@@ -60,12 +60,13 @@ std::string Test_ClipboardText();
 // The clipboard's CF_UNICODETEXT up to its first zero unit, or L"<none>".
 std::wstring Test_ClipboardUnicode();
 
-// Text conversions: ASCII widened unit by unit, UTF-16 to UTF-8, and
-// between UTF-16 and the ANSI code page as the system converts them.
+// Text conversions: ASCII widened unit by unit, between UTF-16 and UTF-8,
+// and between UTF-16 and the ANSI code page as the system converts them.
 std::wstring Test_Wide(const std::string& ascii);
 std::string Test_Utf8(const std::wstring& text);
 std::string Test_ToAnsi(const std::wstring& text);
 std::wstring Test_FromAnsi(const std::string& text);
+std::wstring Test_FromUtf8(const std::string& text);
 // What a pasting program reads: the clipboard's CF_BITMAP (which the system
 // makes from CF_DIB) as 0xRRGGBB colours, top row first; false when there is
 // none.
