@@ -131,16 +131,17 @@ awk -v a="$us" -v b="$floor_us" 'BEGIN { printf "    program / floor: %.2f\n", a
 if [ -f "$build/fixtures/quorlex_partnered.exe" ]; then
     partner=quorlex.exe
     [ -n "$QX_WINE32" ] && partner=quorlex64.exe
-    cp "$build/fixtures/quorlex_partnered.exe" "$work/prog/qx.exe"
-    cp "$build/fixtures/partner.exe" "$work/prog/$partner"
-    own=$(mean_us 5 $wine "$work/prog/qx.exe" "$(win "$work/none.dat")")
-    alone=$(mean_us 5 $wine "$work/prog/$partner" "$(win "$work/none.dat")")
+    mkdir -p "$work/pair"
+    cp "$build/fixtures/quorlex_partnered.exe" "$work/pair/qx.exe"
+    cp "$build/fixtures/partner.exe" "$work/pair/$partner"
+    own=$(mean_us 5 $wine "$work/pair/qx.exe" "$(win "$work/none.dat")")
+    alone=$(mean_us 5 $wine "$work/pair/$partner" "$(win "$work/none.dat")")
     other_width 1
-    us=$(mean_us 5 $wine "$work/prog/qx.exe" "$(win "$work/none.dat")")
+    us=$(mean_us 5 $wine "$work/pair/qx.exe" "$(win "$work/none.dat")")
     report "(b) the same, handed to the partner" "$us"
     report "    the own search alone + the partner alone" "$((own + alone))"
     awk -v a="$us" -v b="$((own + alone))" 'BEGIN { printf "    hand-over / parts: %.2f\n", a / b }'
-    rm -f "$work/prog/qx.exe" "$work/prog/$partner" "$work"/reg/o*.spi
+    rm -rf "$work/pair" "$work"/reg/o*.spi
 fi
 rm -f "$work"/reg/[dz]*.sp[ih]
 

@@ -95,6 +95,7 @@ static PluginCall Plugin_Run(int (*call)(void*), PluginArgs* args, int* result, 
     if (!Guard_Run(call, args, result, limit)) {
         g_search.files[g_search.current].faulted = 1;
         g_search.leftLoaded = 1;
+        g_search.inLoader = 0;
         Asker_Retire();
         return PluginCall::Faulted;
     }

@@ -38,6 +38,7 @@ static PluginFile* Plugin_AddFile() {
         g_search.capacity = capacity;
     }
     PluginFile* file = &g_search.files[g_search.count++];
+    file->width = PluginWidth::Unread;
     file->faulted = 0;
     file->acceptsFurtherOn = 0;
     return file;
@@ -59,12 +60,11 @@ static int __cdecl Plugin_CompareFiles(const void* a, const void* b) {
                                Plugin_NameOf(static_cast<const PluginFile*>(b)));
 }
 
-// Adds the files of one folder that match one pattern and are built for
-// this program's width, sorted by name, and counts those of the other
-// width. Folders, empty files, files of 4 GiB or more and files of no
-// known width are no plug-ins, and neither is a file whose own name does
-// not end in the pattern's extension: "x.spi_off" or "x.spi.bak", a
-// plug-in switched off by renaming, matches "*.spi" through its short name.
+// Adds the files of one folder that match one pattern, sorted by name.
+// Folders, empty files and files of 4 GiB or more are no plug-ins, and
+// neither is a file whose own name does not end in the pattern's
+// extension: "x.spi_off" or "x.spi.bak", a plug-in switched off by
+// renaming, matches "*.spi" through its short name.
 static void Plugin_AddMatches(const wchar_t* dirText, const wchar_t* pattern) {
     wchar_t search[PLUGIN_PATH_SIZE];
     if (!Plugin_Join(search, dirText, pattern, L"")) {
@@ -81,16 +81,11 @@ static void Plugin_AddMatches(const wchar_t* dirText, const wchar_t* pattern) {
         if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && found.nFileSizeHigh == 0 &&
             found.nFileSizeLow != 0 && Plugin_HasExtension(found.cFileName, pattern + 1) &&
             Plugin_Join(path, dirText, found.cFileName, L"")) {
-            WORD machine = Plugin_FileMachine(path);
-            if (machine == PLUGIN_OTHER_MACHINE) {
-                ++g_search.otherWidth;
-            } else if (machine == PLUGIN_OWN_MACHINE) {
-                PluginFile* file = Plugin_AddFile();
-                if (file == nullptr) {
-                    break;
-                }
-                lstrcpynW(file->path, path, PLUGIN_PATH_SIZE);
+            PluginFile* file = Plugin_AddFile();
+            if (file == nullptr) {
+                break;
             }
+            lstrcpynW(file->path, path, PLUGIN_PATH_SIZE);
         }
     } while (FindNextFileW(listing, &found));
     FindClose(listing);

@@ -49,13 +49,16 @@ static void Plugin_AskFurtherOn() {
     g_search.files[g_search.current].acceptsFurtherOn = call == PluginCall::Returned && accepted;
 }
 
-// Loads the file and checks its version. In the first pass it asks the
-// plug-in about the head, and when it declines, about the bytes further on;
-// in the second it takes the kept answer. 1 when it accepts, and it then
-// stays loaded.
+// Loads the file, when its header says it is of this program's width, and
+// checks its version. In the first pass it asks the plug-in about the
+// head, and when it declines, about the bytes further on; in the second it
+// takes the kept answer. 1 when it accepts, and it then stays loaded.
 static int Plugin_Ask(int index) {
     g_search.current = index;
     g_search.module = nullptr;
+    if (Plugin_Width(index) != PluginWidth::Own) {
+        return 0;
+    }
     HMODULE module = Plugin_LoadFile(g_search.files[index].path);
     if (module == nullptr) {
         return 0;
@@ -102,7 +105,14 @@ int Plugin_Next() {
                 return 1;
             }
         }
-        if (g_search.pass == 1 || g_search.loaderHeld) {
+        if (g_search.loaderHeld) {
+            // What was not asked is still counted for the partner.
+            for (int i = 0; i < g_search.count; ++i) {
+                (void)Plugin_Width(i);
+            }
+            return 0;
+        }
+        if (g_search.pass == 1) {
             return 0;
         }
         g_search.pass = 1;

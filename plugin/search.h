@@ -32,9 +32,14 @@ constexpr WORD PLUGIN_OWN_MACHINE = MACHINE_X86;
 constexpr WORD PLUGIN_OTHER_MACHINE = MACHINE_X64;
 #endif
 
+// What a plug-in file's header says: not read yet, this program's width,
+// the other width (never loaded here), or no known width (skipped).
+enum class PluginWidth { Unread, Own, Other, None };
+
 // One plug-in file of the run, by full path.
 struct PluginFile {
     wchar_t path[PLUGIN_PATH_SIZE];
+    PluginWidth width;
     int faulted; // it faulted or was lost in this run: it stays loaded and is not asked again
     int acceptsFurtherOn; // it declined the head but accepted it HEAD_SKIP bytes on
 };
@@ -45,7 +50,7 @@ struct PluginSearch {
     PluginFile* files; // fixed local block of `capacity` records, `count` in use, or null
     int count;
     int capacity;
-    int otherWidth; // plug-in files found for the other width: never loaded here
+    int otherWidth; // files of the other width among those whose width was read
     // The search: the file as UTF-16, as ANSI (null when the code page
     // cannot spell it even by its short path), and its head block.
     const wchar_t* path;
@@ -68,10 +73,9 @@ extern PluginSearch g_search;
 // Reads the registered folder from the per-user registry (as UTF-16) and
 // works out the program's own folder. 1 when a registered folder was read.
 int Plugin_Init();
-// Lists the plug-in files of the program's width in the program's folder
-// and then in the registered one (once, when they are the same folder),
-// each folder's *.spi before its *.sph, and within that by name; files of
-// the other width are counted in otherWidth. Returns the number listed.
+// Lists the plug-in files in the program's folder and then in the
+// registered one (once, when they are the same folder), each folder's
+// *.spi before its *.sph, and within that by name. Returns their number.
 int Plugin_ListFiles();
 // Starts a search over the listed files for the file at `path` whose first
 // bytes are in `head` (FILE_HEAD_SIZE + 1 bytes). Nothing is copied.
@@ -114,6 +118,9 @@ PluginCall Plugin_GetArchiveInfo(HLOCAL* entries, int* wideRecords, int* result)
 
 // The kind a version text declares: exactly "00IN" or "00AM".
 PluginKind Plugin_Kind(const char* version);
+// The width of listed file `index`, read from its header the first time;
+// a file of the other width is counted in otherWidth.
+PluginWidth Plugin_Width(int index);
 // The machine a file's PE header names (MACHINE_X86, MACHINE_X64, ...);
 // 0 when it is no PE file or cannot be read.
 WORD Plugin_FileMachine(const wchar_t* path);

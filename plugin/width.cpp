@@ -2,17 +2,21 @@
 // header before anything loads it: the Machine field of the file header,
 // which the DOS header's e_lfanew (at 0x3C) leads to. A 64-bit process
 // cannot load a 32-bit DLL and the other way round, whatever the file's
-// extension says.
+// extension says. A listed file's width is read when it is first to be
+// asked: the files after the one that takes the file are never opened.
 #include "plugin/search.h"
 
 #include <string.h>
 
 constexpr WORD MZ_SIGNATURE = 0x5A4D;
 constexpr DWORD PE_SIGNATURE = 0x00004550;
-constexpr DWORD DOS_HEADER_SIZE = 64;
 constexpr DWORD E_LFANEW_OFFSET = 0x3C;
+// Read at once: the DOS header and, in every linker's usual layout, the PE
+// header after it. A PE header further on takes a second read.
+constexpr DWORD FIRST_READ = 1024;
+constexpr DWORD PE_START = 6; // "PE\0\0" and the machine
 
-static int Plugin_ReadAt(HANDLE file, DWORD offset, void* bytes, DWORD length) {
+static int Plugin_ReadAt(HANDLE file, DWORD offset, BYTE* bytes, DWORD length) {
     LARGE_INTEGER to;
     to.QuadPart = offset;
     DWORD read = 0;
@@ -26,17 +30,24 @@ WORD Plugin_FileMachine(const wchar_t* path) {
     if (file == INVALID_HANDLE_VALUE) {
         return 0;
     }
-    BYTE dos[DOS_HEADER_SIZE];
-    BYTE pe[6];
+    BYTE head[FIRST_READ];
+    DWORD read = 0;
     WORD machine = 0;
-    WORD mz;
-    DWORD at;
-    DWORD signature;
-    if (Plugin_ReadAt(file, 0, dos, sizeof dos)) {
-        memcpy(&mz, dos, 2);
-        memcpy(&at, dos + E_LFANEW_OFFSET, 4);
+    WORD mz = 0;
+    DWORD at = 0;
+    DWORD signature = 0;
+    if (ReadFile(file, head, sizeof head, &read, nullptr) && read >= E_LFANEW_OFFSET + 4) {
+        memcpy(&mz, head, 2);
+        memcpy(&at, head + E_LFANEW_OFFSET, 4);
+        const BYTE* pe = head + at;
+        BYTE later[PE_START];
+        if (mz != MZ_SIGNATURE) {
+            pe = nullptr;
+        } else if (at > read - PE_START) {
+            pe = Plugin_ReadAt(file, at, later, sizeof later) ? later : nullptr;
+        }
         // Only what the two headers say: "MZ", then "PE\0\0" and the machine.
-        if (mz == MZ_SIGNATURE && Plugin_ReadAt(file, at, pe, sizeof pe)) {
+        if (pe != nullptr) {
             memcpy(&signature, pe, 4);
             if (signature == PE_SIGNATURE) {
                 memcpy(&machine, pe + 4, 2);
@@ -45,4 +56,16 @@ WORD Plugin_FileMachine(const wchar_t* path) {
     }
     CloseHandle(file);
     return machine;
+}
+
+PluginWidth Plugin_Width(int index) {
+    PluginFile* file = &g_search.files[index];
+    if (file->width == PluginWidth::Unread) {
+        WORD machine = Plugin_FileMachine(file->path);
+        file->width = machine == PLUGIN_OWN_MACHINE     ? PluginWidth::Own
+                      : machine == PLUGIN_OTHER_MACHINE ? PluginWidth::Other
+                                                        : PluginWidth::None;
+        g_search.otherWidth += file->width == PluginWidth::Other;
+    }
+    return file->width;
 }
