@@ -63,6 +63,11 @@ $WINESERVER -p >/dev/null 2>&1 </dev/null
 # The first program of a session starts Wine's own background processes;
 # started here, they do not hold on to the output pipes of a test runner.
 WINEDEBUG=-all qx_wine cmd.exe /c exit >/dev/null 2>&1 </dev/null
+# One window owner for the whole session keeps Wine's desktop process, and
+# with it the clipboard, from restarting between two programs.
+if [ -f "$build/bin/holder.exe" ]; then
+    WINEDEBUG=-all qx_wine "$build/bin/holder.exe" >/dev/null 2>&1 </dev/null &
+fi
 
 "$@"
 status=$?
