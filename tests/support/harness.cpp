@@ -203,14 +203,24 @@ std::string Test_ReadLog(bool withLoading) {
     return kept;
 }
 
+// Wine now and then fails to start a process on a loaded machine ("failed
+// to map the shared user data"): the start is tried again.
+constexpr int START_TRIES = 3;
+
 bool Test_Start(const std::string& exe, const std::string& commandLine,
                 PROCESS_INFORMATION* process) {
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    std::vector<char> line(commandLine.begin(), commandLine.end());
-    line.push_back('\0');
-    return CreateProcessA(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                          &startup, process) != 0;
+    for (int i = 0; i < START_TRIES; ++i) {
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        std::vector<char> line(commandLine.begin(), commandLine.end());
+        line.push_back('\0');
+        if (CreateProcessA(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                           &startup, process)) {
+            return true;
+        }
+        Sleep(200);
+    }
+    return false;
 }
 
 long Test_Finish(PROCESS_INFORMATION* process) {
@@ -234,16 +244,19 @@ long Test_Run(const std::string& exe, const std::string& commandLine) {
 }
 
 long Test_RunWide(const std::wstring& exe, const std::wstring& commandLine) {
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
-    line.push_back(L'\0');
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process)) {
-        return -1;
+    for (int i = 0; i < START_TRIES; ++i) {
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof startup;
+        std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
+        line.push_back(L'\0');
+        PROCESS_INFORMATION process = {};
+        if (CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                           &startup, &process)) {
+            return Test_Finish(&process);
+        }
+        Sleep(200);
     }
-    return Test_Finish(&process);
+    return -1;
 }
 
 long Test_RunTail(const std::string& exe, const std::string& tail) {
