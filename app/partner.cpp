@@ -78,11 +78,8 @@ int Startup_HandOver(const wchar_t* path) {
     }
     wchar_t partner[PLUGIN_PATH_SIZE];
     wchar_t self[PLUGIN_PATH_SIZE];
-    int length = lstrlenW(g_search.programDir);
-    const wchar_t* separator = length > 0 && g_search.programDir[length - 1] == L'\\' ? L"" : L"\\";
     DWORD selfLength = GetModuleFileNameW(nullptr, self, PLUGIN_PATH_SIZE);
-    if (!Plugin_IsFullPath(g_search.programDir) ||
-        !Plugin_Join(partner, g_search.programDir, separator, PARTNER_NAME) || selfLength == 0 ||
+    if (!Plugin_InFolder(partner, g_search.programDir, PARTNER_NAME) || selfLength == 0 ||
         selfLength >= PLUGIN_PATH_SIZE || lstrcmpiW(partner, self) == 0 ||
         Plugin_FileMachine(partner) != PARTNER_MACHINE) {
         return -1;

@@ -93,11 +93,15 @@ static void Plugin_AddMatches(const wchar_t* dirText, const wchar_t* pattern) {
           Plugin_CompareFiles);
 }
 
-static void Plugin_AddFolder(const wchar_t* dir) {
-    wchar_t dirText[PLUGIN_PATH_SIZE];
+int Plugin_InFolder(wchar_t* out, const wchar_t* dir, const wchar_t* name) {
     int length = lstrlenW(dir);
     const wchar_t* separator = length > 0 && dir[length - 1] == L'\\' ? L"" : L"\\";
-    if (!Plugin_IsFullPath(dir) || !Plugin_Join(dirText, dir, separator, L"")) {
+    return Plugin_IsFullPath(dir) && Plugin_Join(out, dir, separator, name);
+}
+
+static void Plugin_AddFolder(const wchar_t* dir) {
+    wchar_t dirText[PLUGIN_PATH_SIZE];
+    if (!Plugin_InFolder(dirText, dir, L"")) {
         return;
     }
     for (const wchar_t* pattern : PLUGIN_PATTERNS) {

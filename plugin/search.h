@@ -128,6 +128,10 @@ WORD Plugin_FileMachine(const wchar_t* path);
 // 260-character buffer, so that a long text is skipped rather than cut into
 // another path.
 int Plugin_Join(wchar_t* out, const wchar_t* a, const wchar_t* b, const wchar_t* c);
+// `name` in the folder `dir` (a full path, with or without its closing
+// backslash), as Plugin_Join makes it; 0 when `dir` is no full path or the
+// result does not fit.
+int Plugin_InFolder(wchar_t* out, const wchar_t* dir, const wchar_t* name);
 // Whether a text names a folder by full path: "X:\..." or "\\server\share...".
 int Plugin_IsFullPath(const wchar_t* dir);
 // Whether two folder texts name the same folder: equal but for case and
