@@ -1,11 +1,11 @@
 // The command front end: the process entry, the command tail and the path
-// it names, wWinMain and the file-head reader.
+// it names, wWinMain and the file-head reader; the run's watch over its
+// workers, and the worker that asks the plug-ins.
 #pragma once
 
-#include <windows.h>
+#include "plugin/search.h"
 
-// Bytes of the target file read for the support test.
-constexpr DWORD FILE_HEAD_SIZE = 3072;
+#include <windows.h>
 
 // Where the command tail begins inside the raw command line; nothing copied.
 wchar_t* Startup_GetCommandTail(wchar_t* rawCommandLine);
@@ -25,14 +25,37 @@ char* Startup_AnsiPath(const wchar_t* path, int length);
 // bytes read back into *sizeInOut. The caller frees the block with LocalFree.
 char* Util_ReadFile(const wchar_t* path, DWORD* sizeInOut);
 
-// Whether this run was handed the file by its partner program.
-int Startup_WasHandedOver();
-// When none of this program's plug-ins took the file at `path` and plug-in
-// files of the other width were found: runs the partner program, the
-// other width's build beside this one, on the same path and returns its
-// exit code (0 or 1); -1 when there is no hand-over or the partner cannot
-// be started or fails.
-int Startup_HandOver(const wchar_t* path);
-
 // The run for the file at `path` (UTF-16, NUL-terminated). Exit code: 1 or 0.
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE previous, LPWSTR path, int show);
+
+// What the run's watch works on: its own copy of the record (what it put
+// there), the block its workers share, and the block's handle.
+struct WatchAsk {
+    PluginRegistry* own;
+    PluginRegistry* shared;
+    HANDLE block;
+    uint32_t retried; // the call asked once more after a fault on a plug-in's thread
+};
+
+// Asks the plug-ins in `program` workers (this program, or the partner of
+// the other width) one after another, from where `ask->own` says, until one
+// writes how the search ended. None when the search could not be finished:
+// no worker could be started, or three in a row ended before they asked
+// anything.
+WorkerOutcome Watch_Ask(WatchAsk* ask, const wchar_t* program);
+// Whether a worker found a listed file of the other width.
+int Watch_OtherWidthListed(const WatchAsk* ask);
+
+// 1 when this process was started as a worker, with the shared block's
+// handle; the variable that said so is removed.
+int Worker_Block(HANDLE* block);
+// Names the block in the environment a worker is started with.
+int Worker_Describe(HANDLE block);
+// The worker: maps the block, asks the plug-ins, writes the outcome and
+// ends the process.
+[[noreturn]] void Worker_Main(HANDLE block);
+// The worker's search over the registry, and what became of the file.
+WorkerOutcome Worker_Serve(PluginRegistry* registry);
+// What the worker does with the accepting plug-in: None when it could not
+// decode or list the file and the next plug-in is asked.
+WorkerOutcome Startup_Take(PluginSearch* search);

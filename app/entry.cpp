@@ -1,11 +1,10 @@
 // The process entry. The program is linked without the C runtime's
 // start-up code, so this is where the process begins and where it ends, and
-// no static constructor ever runs: every global is plain data. The path
+// no static constructor ever runs: every global is plain data. A process
+// started as a worker asks the plug-ins; any other is a run. The path
 // comes from the UTF-16 command line, so that a name the ANSI code page
 // cannot spell is not already lost to '?'.
 #include "app/app.h"
-#include "plugin/guard.h"
-#include "plugin/search.h"
 
 #include <stdlib.h>
 #include <string.h>
@@ -13,8 +12,12 @@
 extern "C" void Startup_Entry() {
     // No system dialog for a drive without a disk, a file that will not
     // open or a plug-in that crashes: the program shows only its own box.
+    // A worker inherits the mode.
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
-    Guard_Install();
+    HANDLE block;
+    if (Worker_Block(&block)) {
+        Worker_Main(block);
+    }
     int length = 0;
     const wchar_t* tail = Startup_Unquote(Startup_GetCommandTail(GetCommandLineW()), &length);
     int result = 0;
@@ -24,12 +27,6 @@ extern "C" void Startup_Entry() {
         memcpy(path, tail, static_cast<SIZE_T>(length) * sizeof(wchar_t));
         result = wWinMain(GetModuleHandleW(nullptr), nullptr, path, 1);
         LocalFree(path);
-    }
-    if (Plugin_AnyLeft()) {
-        // A plug-in that faulted or was given up may still run, and its
-        // goodbye (DllMain) on the way out could fault or never return: the
-        // run ends here, its result already on the clipboard.
-        (void)TerminateProcess(GetCurrentProcess(), static_cast<UINT>(result));
     }
     exit(result);
 }

@@ -1,150 +1,137 @@
-// The command flow of one run: ask the plug-ins about the named file, one
-// at a time, until one of them puts its picture or its archive's listing on
-// the clipboard. A plug-in that accepts the file but cannot decode or list
-// it hands the file on to the next. The exit code says whether a plug-in
-// took the file (1) or not (0).
+// The command flow of one run: it reads the file's head and lists the
+// plug-in files, then has workers of its own, and if need be the partner
+// program of the other width, ask the plug-ins about the file until one of
+// them puts its picture or its archive's listing on the clipboard. The run
+// itself loads no plug-in. The exit code says whether a plug-in took the
+// file (1) or not (0).
 #include "app/app.h"
-#include "clipboard/clipboard.h"
-#include "listing/listing.h"
-#include "plugin/asker.h"
-#include "plugin/search.h"
 
-// "Quorlex_BitMap()" and two double-byte characters, in code page 932.
-static const char FAILURE_TEXT[] = "Quorlex_BitMap()\x8E\xB8\x94\x73";
-constexpr UINT FAILURE_CODE_PAGE = 932;
+#include <string.h>
 
-// The failure text is code-page-932 bytes; shown as UTF-16 it reads right
-// whatever the system's code page. The box has one button: how it was
-// closed is not looked at.
-static void Startup_ShowFailure() {
-    wchar_t text[64];
-    if (MultiByteToWideChar(FAILURE_CODE_PAGE, MB_ERR_INVALID_CHARS, FAILURE_TEXT, -1, text, 64) !=
-        0) {
-        (void)MessageBoxW(nullptr, text, L"", MB_OK);
-    } else {
-        (void)MessageBoxA(nullptr, FAILURE_TEXT, "", MB_OK);
-    }
+#ifdef _WIN64
+static const wchar_t PARTNER_NAME[] = L"quorlex.exe";
+#else
+static const wchar_t PARTNER_NAME[] = L"quorlex64.exe";
+#endif
+// The tests' own build takes a partner of its own width, which a lane of
+// one width can run; the programs users get never do.
+#ifdef QX_PARTNER_OF_OWN_WIDTH
+constexpr WORD PARTNER_MACHINE = PLUGIN_OWN_MACHINE;
+#else
+constexpr WORD PARTNER_MACHINE = PLUGIN_OTHER_MACHINE;
+#endif
+
+// The partner beside the program: the build of the other width, decided by
+// its own PE header, so that a program never starts itself. 0 when there
+// is none.
+static int Startup_FindPartner(const PluginFolders* folders, const wchar_t* self,
+                               wchar_t* partner) {
+    return Plugin_InFolder(partner, folders->programDir, PARTNER_NAME) &&
+           lstrcmpiW(partner, self) != 0 && Plugin_FileMachine(partner) == PARTNER_MACHINE;
 }
 
-// Decodes the picture with the accepting image plug-in and places it as
-// CF_DIB. 0 when the plug-in cannot decode it (a picture that is not whole
-// is not decoded); 1 once it has, whatever follows.
-static int Startup_Picture() {
-    HLOCAL headerHandle = nullptr;
-    HLOCAL pixelHandle = nullptr;
-    int failed = 0;
-    PluginCall call = Plugin_GetPicture(&headerHandle, &pixelHandle, &failed);
-    if (call == PluginCall::Faulted) {
-        // Whatever the plug-in handed back before it faulted is not trusted.
+// Fills the run's record: the path, its ANSI spelling, the head and the
+// listed plug-in files. 0 when the file cannot be read.
+static int Startup_Prepare(PluginRegistry* own, const wchar_t* path, PluginFolders* folders) {
+    int length = lstrlenW(path);
+    DWORD size = FILE_HEAD_SIZE;
+    char* head = length < REGISTRY_PATH_UNITS ? Util_ReadFile(path, &size) : nullptr;
+    if (head == nullptr) {
         return 0;
     }
-    if (call == PluginCall::Missing || failed != 0 || headerHandle == nullptr ||
-        pixelHandle == nullptr) {
-        if (headerHandle != nullptr) {
-            LocalFree(headerHandle);
+    own->magic = REGISTRY_MAGIC;
+    own->size = sizeof(PluginRegistry);
+    memcpy(own->path, path, (static_cast<size_t>(length) + 1) * sizeof(wchar_t));
+    memcpy(own->head, head, FILE_HEAD_SIZE);
+    LocalFree(head);
+    // ANSI plug-ins get the path in the code page; none when it has no
+    // spelling there, and then only plug-ins with wide entry points can help.
+    char* ansiPath = Startup_AnsiPath(path, length);
+    if (ansiPath != nullptr) {
+        int ansiLength = lstrlenA(ansiPath);
+        if (ansiLength < REGISTRY_ANSI_BYTES) {
+            memcpy(own->ansiPath, ansiPath, static_cast<size_t>(ansiLength) + 1);
+            own->hasAnsiPath = 1;
         }
-        if (pixelHandle != nullptr) {
-            LocalFree(pixelHandle);
-        }
+        LocalFree(ansiPath);
+    }
+    // Neither result is looked at: with no folder and no plug-in the search
+    // finds nothing and the run ends with 0.
+    (void)Plugin_Init(folders);
+    (void)Plugin_ListFiles(own, folders);
+    return 1;
+}
+
+// The search: this program's own workers, then, when none of its plug-ins
+// took the file and a file of the other width is listed, the partner's.
+static WorkerOutcome Startup_Ask(WatchAsk* ask, const PluginFolders* folders) {
+    wchar_t self[PLUGIN_PATH_SIZE];
+    DWORD selfLength = GetModuleFileNameW(nullptr, self, PLUGIN_PATH_SIZE);
+    if (selfLength == 0 || selfLength >= PLUGIN_PATH_SIZE) {
+        return WorkerOutcome::None;
+    }
+    WorkerOutcome outcome = Watch_Ask(ask, self);
+    wchar_t partner[PLUGIN_PATH_SIZE];
+    if (outcome == WorkerOutcome::NothingTaken && Watch_OtherWidthListed(ask) &&
+        Startup_FindPartner(folders, self, partner)) {
+        // The partner asks only its own width's files, from the first.
+        ask->own->startPass = 0;
+        ask->own->startFile = 0;
+        ask->retried = MAXDWORD;
+        outcome = Watch_Ask(ask, partner);
+    }
+    return outcome;
+}
+
+// The block the workers share: an unnamed mapping whose handle they inherit.
+static int Startup_Share(WatchAsk* ask) {
+#ifdef QX_ASK_IN_PROCESS
+    ask->shared = ask->own;
+    return 1;
+#endif
+    SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
+    ask->block = CreateFileMappingW(INVALID_HANDLE_VALUE, &inherited, PAGE_READWRITE, 0,
+                                    sizeof(PluginRegistry), nullptr);
+    if (ask->block == nullptr) {
         return 0;
     }
-    // A block that yields no address (an empty one does not) supplies no bytes.
-    void* header = LocalLock(headerHandle);
-    void* pixels = LocalLock(pixelHandle);
-    SIZE_T headerSize = header != nullptr ? LocalSize(headerHandle) : 0;
-    SIZE_T pixelsSize = pixels != nullptr ? LocalSize(pixelHandle) : 0;
-    int whole = Clipboard_DibIsWhole(header, headerSize, pixelsSize);
-    if (whole && !Quorlex_BitMap(header, headerSize, pixels, pixelsSize)) {
-        Startup_ShowFailure();
-    }
-    if (header != nullptr) {
-        LocalUnlock(headerHandle);
-    }
-    if (pixels != nullptr) {
-        LocalUnlock(pixelHandle);
-    }
-    LocalFree(headerHandle);
-    LocalFree(pixelHandle);
-    return whole;
+    ask->shared = static_cast<PluginRegistry*>(
+        MapViewOfFile(ask->block, FILE_MAP_READ | FILE_MAP_WRITE, 0, 0, sizeof(PluginRegistry)));
+    return ask->shared != nullptr;
 }
 
-// Lists the archive with the accepting archive plug-in's entry records. 1
-// when the listing was placed, 0 when the clipboard refused it, -1 when the
-// plug-in could not read the archive and the next plug-in is asked.
-static int Startup_Archive() {
-    HLOCAL entries = nullptr;
-    int wideRecords = 0;
-    int failed = 0;
-    PluginCall call = Plugin_GetArchiveInfo(&entries, &wideRecords, &failed);
-    if (call == PluginCall::Faulted) {
-        // Whatever the plug-in handed back before it faulted is not trusted.
-        return -1;
+static void Startup_Unshare(WatchAsk* ask) {
+#ifndef QX_ASK_IN_PROCESS
+    if (ask->shared != nullptr) {
+        UnmapViewOfFile(ask->shared);
     }
-    if (call == PluginCall::Returned && failed != 0 && entries == nullptr) {
-        // The plug-in could not read the archive: the clipboard keeps what it has.
-        return -1;
+    if (ask->block != nullptr) {
+        CloseHandle(ask->block);
     }
-    // A block that yields no address lists no entries.
-    const void* records = entries != nullptr ? LocalLock(entries) : nullptr;
-    SIZE_T size = records != nullptr ? LocalSize(entries) : 0;
-    int placed = Archive_List(g_search.path, records, size, wideRecords);
-    if (records != nullptr) {
-        LocalUnlock(entries);
-    }
-    if (entries != nullptr) {
-        LocalFree(entries);
-    }
-    return placed;
-}
-
-// What the accepting plug-in made of the file: 1 or 0 to end the run with,
-// or -1 when it could not decode or list it and the next plug-in is asked.
-static int Startup_Take() {
-    if (g_search.kind == PLUGIN_KIND_IMAGE) {
-        return Startup_Picture() ? 1 : -1;
-    }
-    return Startup_Archive();
-}
-
-// What the run ends with: -1 until a plug-in took the file.
-static int g_taken = -1;
-
-// The search, on the asking thread. After a plug-in was lost with the
-// thread that asked it, it runs again on a new one and goes on with the
-// next plug-in; once a plug-in took the file, only the release is left.
-static void Startup_Ask() {
-    while (g_taken < 0 && Plugin_Next()) {
-        g_taken = Startup_Take();
-    }
-    Plugin_Release();
+#endif
+    ask->shared = nullptr;
+    ask->block = nullptr;
 }
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR path, int) {
     if (path[0] == L'\0') {
         return 1;
     }
-    DWORD size = FILE_HEAD_SIZE;
-    char* head = Util_ReadFile(path, &size);
-    if (head == nullptr) {
+    WatchAsk ask = {};
+    ask.retried = MAXDWORD;
+    ask.own = static_cast<PluginRegistry*>(
+        LocalAlloc(LMEM_FIXED | LMEM_ZEROINIT, sizeof(PluginRegistry)));
+    if (ask.own == nullptr) {
         return 0;
     }
-    // ANSI plug-ins get the path in the code page; null when it has no
-    // spelling there, and then only plug-ins with wide entry points can help.
-    char* ansiPath = Startup_AnsiPath(path, lstrlenW(path));
-    // Neither result is looked at: with no folder and no plug-in the search
-    // finds nothing and the run ends with 0.
-    (void)Plugin_Init();
-    (void)Plugin_ListFiles();
-    Plugin_StartSearch(path, ansiPath, head);
-    // Whether the search was finished or cut short, g_taken says what it found.
-    (void)Asker_Run(Startup_Ask);
-    Plugin_Release();
-    if (g_taken < 0) {
-        g_taken = Startup_HandOver(path);
+    PluginFolders folders;
+    WorkerOutcome outcome = WorkerOutcome::None;
+    if (Startup_Prepare(ask.own, path, &folders) && Startup_Share(&ask)) {
+        outcome = Startup_Ask(&ask, &folders);
     }
-    if (ansiPath != nullptr) {
-        LocalFree(ansiPath);
-    }
-    LocalFree(head);
-    return g_taken > 0 ? 1 : 0;
+    Startup_Unshare(&ask);
+    LocalFree(ask.own);
+    // A picture decoded counts whatever became of its placing; a listing
+    // only once it was placed.
+    return outcome == WorkerOutcome::Decoded || outcome == WorkerOutcome::Listed ? 1 : 0;
 }

@@ -1,7 +1,7 @@
 // The run's list of plug-in files: each folder's matches of each pattern,
 // sorted by name, so that the same folder is asked in the same order
 // whatever order its file system lists it in.
-#include "plugin/search.h"
+#include "plugin/registry.h"
 
 #include <stdlib.h>
 
@@ -23,29 +23,18 @@ int Plugin_Join(wchar_t* out, const wchar_t* a, const wchar_t* b, const wchar_t*
     return 1;
 }
 
-// A record for one more file; null when the list cannot grow.
-static PluginFile* Plugin_AddFile() {
-    if (g_search.count == g_search.capacity) {
-        int capacity = g_search.capacity == 0 ? 16 : g_search.capacity * 2;
-        SIZE_T bytes = static_cast<SIZE_T>(capacity) * sizeof(PluginFile);
-        void* grown = g_search.files == nullptr
-                          ? LocalAlloc(LMEM_FIXED, bytes)
-                          : LocalReAlloc(g_search.files, bytes, LMEM_MOVEABLE);
-        if (grown == nullptr) {
-            return nullptr;
-        }
-        g_search.files = static_cast<PluginFile*>(grown);
-        g_search.capacity = capacity;
+// A record for one more file; null when the list is full.
+static PluginFileEntry* Plugin_AddFile(PluginRegistry* registry) {
+    if (registry->count >= static_cast<uint32_t>(PLUGIN_FILES_MAX)) {
+        return nullptr;
     }
-    PluginFile* file = &g_search.files[g_search.count++];
-    file->width = PluginWidth::Unread;
-    file->faulted = 0;
-    file->acceptsFurtherOn = 0;
+    PluginFileEntry* file = &registry->files[registry->count++];
+    file->failed = 0;
     return file;
 }
 
 // The file name within a full path.
-static const wchar_t* Plugin_NameOf(const PluginFile* file) {
+static const wchar_t* Plugin_NameOf(const PluginFileEntry* file) {
     const wchar_t* name = file->path;
     for (const wchar_t* p = file->path; *p != L'\0'; ++p) {
         if (*p == L'\\') {
@@ -56,8 +45,8 @@ static const wchar_t* Plugin_NameOf(const PluginFile* file) {
 }
 
 static int __cdecl Plugin_CompareFiles(const void* a, const void* b) {
-    return Plugin_CompareNames(Plugin_NameOf(static_cast<const PluginFile*>(a)),
-                               Plugin_NameOf(static_cast<const PluginFile*>(b)));
+    return Plugin_CompareNames(Plugin_NameOf(static_cast<const PluginFileEntry*>(a)),
+                               Plugin_NameOf(static_cast<const PluginFileEntry*>(b)));
 }
 
 // Adds the files of one folder that match one pattern, sorted by name.
@@ -65,7 +54,8 @@ static int __cdecl Plugin_CompareFiles(const void* a, const void* b) {
 // neither is a file whose own name does not end in the pattern's
 // extension: "x.spi_off" or "x.spi.bak", a plug-in switched off by
 // renaming, matches "*.spi" through its short name.
-static void Plugin_AddMatches(const wchar_t* dirText, const wchar_t* pattern) {
+static void Plugin_AddMatches(PluginRegistry* registry, const wchar_t* dirText,
+                              const wchar_t* pattern) {
     wchar_t search[PLUGIN_PATH_SIZE];
     if (!Plugin_Join(search, dirText, pattern, L"")) {
         return;
@@ -75,13 +65,13 @@ static void Plugin_AddMatches(const wchar_t* dirText, const wchar_t* pattern) {
     if (listing == INVALID_HANDLE_VALUE) {
         return;
     }
-    int first = g_search.count;
+    uint32_t first = registry->count;
     do {
         wchar_t path[PLUGIN_PATH_SIZE];
         if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && found.nFileSizeHigh == 0 &&
             found.nFileSizeLow != 0 && Plugin_HasExtension(found.cFileName, pattern + 1) &&
             Plugin_Join(path, dirText, found.cFileName, L"")) {
-            PluginFile* file = Plugin_AddFile();
+            PluginFileEntry* file = Plugin_AddFile(registry);
             if (file == nullptr) {
                 break;
             }
@@ -89,7 +79,7 @@ static void Plugin_AddMatches(const wchar_t* dirText, const wchar_t* pattern) {
         }
     } while (FindNextFileW(listing, &found));
     FindClose(listing);
-    qsort(g_search.files + first, static_cast<size_t>(g_search.count - first), sizeof(PluginFile),
+    qsort(registry->files + first, registry->count - first, sizeof(PluginFileEntry),
           Plugin_CompareFiles);
 }
 
@@ -99,23 +89,22 @@ int Plugin_InFolder(wchar_t* out, const wchar_t* dir, const wchar_t* name) {
     return Plugin_IsFullPath(dir) && Plugin_Join(out, dir, separator, name);
 }
 
-static void Plugin_AddFolder(const wchar_t* dir) {
+static void Plugin_AddFolder(PluginRegistry* registry, const wchar_t* dir) {
     wchar_t dirText[PLUGIN_PATH_SIZE];
     if (!Plugin_InFolder(dirText, dir, L"")) {
         return;
     }
     for (const wchar_t* pattern : PLUGIN_PATTERNS) {
-        Plugin_AddMatches(dirText, pattern);
+        Plugin_AddMatches(registry, dirText, pattern);
     }
 }
 
-int Plugin_ListFiles() {
-    g_search.count = 0;
-    g_search.otherWidth = 0;
-    Plugin_AddFolder(g_search.programDir);
+int Plugin_ListFiles(PluginRegistry* registry, const PluginFolders* folders) {
+    registry->count = 0;
+    Plugin_AddFolder(registry, folders->programDir);
     // The program's folder registered as the plug-in folder: each plug-in once.
-    if (!Plugin_IsOneFolder(g_search.registeredDir, g_search.programDir)) {
-        Plugin_AddFolder(g_search.registeredDir);
+    if (!Plugin_IsOneFolder(folders->registeredDir, folders->programDir)) {
+        Plugin_AddFolder(registry, folders->registeredDir);
     }
-    return g_search.count;
+    return static_cast<int>(registry->count);
 }

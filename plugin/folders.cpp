@@ -2,9 +2,7 @@
 // registered for the current user. Both are read as UTF-16, so that a
 // folder named in any script works; a text that does not fit its
 // 260-character buffer names no folder rather than a cut one.
-#include "plugin/search.h"
-
-PluginSearch g_search;
+#include "plugin/registry.h"
 
 static const wchar_t REGISTRY_KEY[] = L"Software\\Morvenko\\Susie\\Plug-in";
 static const wchar_t REGISTRY_VALUE[] = L"Path";
@@ -93,8 +91,8 @@ int Plugin_IsOneFolder(const wchar_t* a, const wchar_t* b) {
     return Plugin_SameFolder(a, b);
 }
 
-int Plugin_Init() {
-    Plugin_ReadRegistered(g_search.registeredDir);
-    Plugin_ReadProgramFolder(g_search.programDir);
-    return g_search.registeredDir[0] != L'\0';
+int Plugin_Init(PluginFolders* folders) {
+    Plugin_ReadRegistered(folders->registeredDir);
+    Plugin_ReadProgramFolder(folders->programDir);
+    return folders->registeredDir[0] != L'\0';
 }

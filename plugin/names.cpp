@@ -1,7 +1,7 @@
 // Comparing plug-in file and folder names the way the file system does:
 // ordinal, without regard to case. A folder lists its plug-ins in this
 // order on every file system, whatever order its directory gives.
-#include "plugin/search.h"
+#include "plugin/registry.h"
 
 static wchar_t Plugin_Upcase(wchar_t c) {
     if (c < 0x80) {

@@ -1,20 +1,21 @@
-// The search for the plug-in that takes a file: the listed plug-ins are
-// loaded one at a time, in order, and each is freed again unless it
-// accepts (a plug-in that faulted or was lost stays loaded: its code may
-// still hold what it took). A plug-in declares its kind by its version
-// text, exactly "00IN" or "00AM"; any other text is no plug-in of ours.
-// Every plug-in sees the file's head before any takes the file HEAD_SKIP
-// bytes on; each is asked about both while it is loaded the one time, and
-// its answer about the bytes further on is kept for when none took the head.
+// The worker's search for the plug-in that takes a file: the listed plug-ins
+// are loaded one at a time, in order, and each is freed again unless it
+// accepts. A plug-in declares its kind by its version text, exactly "00IN"
+// or "00AM"; any other text is no plug-in of ours. Every plug-in sees the
+// file's head before any takes the file HEAD_SKIP bytes on; each is asked
+// about both while it is loaded the one time, and its answer about the
+// bytes further on is kept, in the registry, for when none took the head.
+// A worker that follows one that died goes on where the run says.
 #include "plugin/search.h"
 
-void Plugin_StartSearch(const wchar_t* path, const char* ansiPath, const char* head) {
-    g_search.path = path;
-    g_search.ansiPath = ansiPath;
-    g_search.head = head;
-    g_search.pass = 0;
-    g_search.next = 0;
-    g_search.module = nullptr;
+void Plugin_StartSearch(PluginSearch* search, PluginRegistry* registry) {
+    search->registry = registry;
+    search->ansiPath = registry->hasAnsiPath ? registry->ansiPath : nullptr;
+    search->pass = registry->startPass == 1 ? 1 : 0;
+    search->next = static_cast<int>(registry->startFile);
+    search->current = 0;
+    search->module = nullptr;
+    search->kind = PLUGIN_KIND_NONE;
 }
 
 PluginKind Plugin_Kind(const char* version) {
@@ -27,15 +28,6 @@ PluginKind Plugin_Kind(const char* version) {
     return PLUGIN_KIND_NONE;
 }
 
-// Frees the loaded plug-in, unless it faulted or the loader is held.
-static void Plugin_Drop() {
-    HMODULE module = g_search.module;
-    g_search.module = nullptr;
-    if (module != nullptr && !g_search.files[g_search.current].faulted && !g_search.loaderHeld) {
-        Plugin_FreeModule(module);
-    }
-}
-
 // The version buffer: what the plug-in is told it may write, and room past
 // that for a plug-in that copies its text with no regard to the length.
 constexpr int VERSION_TOLD = 255;
@@ -43,111 +35,87 @@ constexpr int VERSION_BUFFER = 1024;
 
 // Asks the loaded plug-in about the head HEAD_SKIP bytes on and keeps the
 // answer for the second pass.
-static void Plugin_AskFurtherOn() {
+static void Plugin_AskFurtherOn(PluginSearch* search) {
     int accepted = 0;
-    PluginCall call = Plugin_IsSupported(g_search.head + HEAD_SKIP, &accepted);
-    g_search.files[g_search.current].acceptsFurtherOn = call == PluginCall::Returned && accepted;
+    PluginCall call = Plugin_IsSupported(search, search->registry->head + HEAD_SKIP,
+                                         PluginStep::SupportFurtherOn, &accepted);
+    search->registry->answers[search->current].furtherOn = call == PluginCall::Returned && accepted;
+}
+
+// Whether listed file `index` is of this program's width, read from its
+// header (what an earlier worker wrote is not trusted) and kept in the
+// registry for the run, which starts the partner for files of the other.
+static int Plugin_IsOwnWidth(PluginRegistry* registry, int index) {
+    WORD machine = Plugin_FileMachine(registry->files[index].path);
+    registry->answers[index].machine = machine;
+    return machine == PLUGIN_OWN_MACHINE;
 }
 
 // Loads the file, when its header says it is of this program's width, and
 // checks its version. In the first pass it asks the plug-in about the
 // head, and when it declines, about the bytes further on; in the second it
 // takes the kept answer. 1 when it accepts, and it then stays loaded.
-static int Plugin_Ask(int index) {
-    g_search.current = index;
-    g_search.module = nullptr;
-    if (Plugin_Width(index) != PluginWidth::Own) {
+static int Plugin_Ask(PluginSearch* search, int index) {
+    search->current = index;
+    search->module = nullptr;
+    if (!Plugin_IsOwnWidth(search->registry, index)) {
         return 0;
     }
-    HMODULE module = Plugin_LoadFile(g_search.files[index].path);
-    if (module == nullptr) {
+    search->module = Plugin_Load(search, index);
+    if (search->module == nullptr) {
         return 0;
     }
-    g_search.module = module;
     char version[VERSION_BUFFER] = {};
-    PluginCall call = Plugin_GetVersion(version, VERSION_TOLD);
+    PluginCall call = Plugin_GetVersion(search, version, VERSION_TOLD);
     version[VERSION_TOLD] = '\0';
-    g_search.kind = Plugin_Kind(version);
-    int accepted = g_search.pass == 1;
-    if (call == PluginCall::Returned && g_search.kind != PLUGIN_KIND_NONE && !accepted) {
-        call = Plugin_IsSupported(g_search.head, &accepted);
+    search->kind = Plugin_Kind(version);
+    int accepted = search->pass == 1;
+    if (call == PluginCall::Returned && search->kind != PLUGIN_KIND_NONE && !accepted) {
+        call = Plugin_IsSupported(search, search->registry->head, PluginStep::Support, &accepted);
         if (call == PluginCall::Returned && !accepted) {
-            Plugin_AskFurtherOn();
+            Plugin_AskFurtherOn(search);
         }
     }
-    if (call == PluginCall::Returned && g_search.kind != PLUGIN_KIND_NONE && accepted) {
+    if (call == PluginCall::Returned && search->kind != PLUGIN_KIND_NONE && accepted) {
         return 1;
     }
-    Plugin_Drop();
+    Plugin_Free(search);
     return 0;
 }
 
-int Plugin_Next() {
+int Plugin_Find(PluginSearch* search) {
     // A plug-in that took the head and then could not decode or list the
     // file is asked about the bytes further on before it is freed.
-    if (g_search.module != nullptr && g_search.pass == 0 &&
-        !g_search.files[g_search.current].faulted) {
-        Plugin_AskFurtherOn();
+    if (search->module != nullptr && search->pass == 0) {
+        Plugin_AskFurtherOn(search);
     }
-    Plugin_Drop();
-    // The DLLs that plug-ins load as they run do not come from the current
-    // folder either. Should the call fail, each plug-in still loads from its
-    // own full path.
-    if (g_search.pass == 0 && g_search.next == 0) {
-        (void)SetDllDirectoryW(L"");
+    Plugin_Free(search);
+    PluginRegistry* registry = search->registry;
+    int count = static_cast<int>(registry->count);
+    if (count > PLUGIN_FILES_MAX) {
+        count = PLUGIN_FILES_MAX;
     }
     for (;;) {
-        while (g_search.next < g_search.count && !g_search.loaderHeld) {
-            int index = g_search.next++;
-            const PluginFile* file = &g_search.files[index];
-            if (!file->faulted && (g_search.pass == 0 || file->acceptsFurtherOn) &&
-                Plugin_Ask(index)) {
+        while (search->next < count) {
+            int index = search->next++;
+            if (!registry->files[index].failed &&
+                (search->pass == 0 || registry->answers[index].furtherOn) &&
+                Plugin_Ask(search, index)) {
                 return 1;
             }
         }
-        if (g_search.loaderHeld) {
-            // What was not asked is still counted for the partner.
-            for (int i = 0; i < g_search.count; ++i) {
-                (void)Plugin_Width(i);
-            }
+        if (search->pass == 1) {
             return 0;
         }
-        if (g_search.pass == 1) {
-            return 0;
-        }
-        g_search.pass = 1;
-        g_search.next = 0;
+        search->pass = 1;
+        search->next = 0;
     }
 }
 
-SpiWord Plugin_Offset() {
-    return g_search.pass == 1 ? HEAD_SKIP : 0;
+SpiWord Plugin_Offset(const PluginSearch* search) {
+    return search->pass == 1 ? HEAD_SKIP : 0;
 }
 
-void Plugin_Release() {
-    if (g_search.files != nullptr) {
-        Plugin_Drop();
-        LocalFree(g_search.files);
-    }
-    g_search.files = nullptr;
-    g_search.count = 0;
-    g_search.capacity = 0;
-}
-
-void Plugin_Lost() {
-    g_search.files[g_search.current].faulted = 1;
-    g_search.module = nullptr;
-    g_search.leftLoaded = 1;
-    if (g_search.inLoader) {
-        g_search.loaderHeld = 1;
-        g_search.inLoader = 0;
-    }
-}
-
-int Plugin_LoaderFree() {
-    return !g_search.loaderHeld;
-}
-
-int Plugin_AnyLeft() {
-    return g_search.leftLoaded;
+void Plugin_Release(PluginSearch* search) {
+    Plugin_Free(search);
 }

@@ -2,9 +2,10 @@
 // header before anything loads it: the Machine field of the file header,
 // which the DOS header's e_lfanew (at 0x3C) leads to. A 64-bit process
 // cannot load a 32-bit DLL and the other way round, whatever the file's
-// extension says. A listed file's width is read when it is first to be
-// asked: the files after the one that takes the file are never opened.
-#include "plugin/search.h"
+// extension says. A listed file's width is read by the worker when it is
+// first to be asked: the files after the one that takes the file are never
+// opened.
+#include "plugin/registry.h"
 
 #include <string.h>
 
@@ -56,16 +57,4 @@ WORD Plugin_FileMachine(const wchar_t* path) {
     }
     CloseHandle(file);
     return machine;
-}
-
-PluginWidth Plugin_Width(int index) {
-    PluginFile* file = &g_search.files[index];
-    if (file->width == PluginWidth::Unread) {
-        WORD machine = Plugin_FileMachine(file->path);
-        file->width = machine == PLUGIN_OWN_MACHINE     ? PluginWidth::Own
-                      : machine == PLUGIN_OTHER_MACHINE ? PluginWidth::Other
-                                                        : PluginWidth::None;
-        g_search.otherWidth += file->width == PluginWidth::Other;
-    }
-    return file->width;
 }

@@ -1,11 +1,12 @@
 // Plug-ins of both widths in one folder: each file's width read from its
 // header; the other width's files never asked; and when none of the
 // program's own plug-ins takes the file, the hand-over to the partner
-// program. This lane runs programs of one width only, so the hand-over is
-// run by the tests' build of the program (fixtures\quorlex_partnered.exe),
-// which takes a partner of its own width, with a stand-in partner that
-// logs how it was started and ends with the code QX_PARTNER_EXIT names.
-#include "plugin/search.h"
+// program, started as a worker on the run's block. This lane runs programs
+// of one width only, so the hand-over is run by the tests' build of the
+// program (fixtures\quorlex_partnered.exe), which takes a partner of its
+// own width, with a stand-in worker that logs what it was given and ends as
+// QX_PARTNER_DOES says. The run trusts nothing it wrote.
+#include "plugin/registry.h"
 #include "tests/support/records.h"
 #include "tests/support/harness.h"
 
@@ -18,21 +19,6 @@ const char PARTNER[] = "quorlex.exe";
 #else
 const char PARTNER[] = "quorlex64.exe";
 #endif
-
-// A copy of a file whose PE header says `machine`.
-bool Test_CopyAsMachine(const std::string& from, const std::string& to, uint16_t machine) {
-    std::string bytes = Test_ReadFile(from);
-    if (bytes.size() < 64) {
-        return false;
-    }
-    uint32_t at;
-    memcpy(&at, &bytes[0x3C], 4);
-    if (at + 6 > bytes.size()) {
-        return false;
-    }
-    memcpy(&bytes[at + 4], &machine, 2);
-    return Test_WriteFile(to, bytes);
-}
 
 // The lines of the log that the partner wrote.
 std::string PartnerLines(const std::string& log) {
@@ -82,20 +68,24 @@ TEST(HandOver, ToThePartnerWhenNoneOfTheProgramsOwnTookTheFile) {
         bool taken;          // the file is one the program's own plug-in takes
         const char* partner; // beside the program under the partner's name: "stand-in",
                              // "text", or null: nothing
-        const char* partnerExit;
-        bool handedOver; // this run was itself handed the file
+        const char* does;    // what the stand-in does (QX_PARTNER_DOES)
         long exitCode;
-        bool started;
+        int started; // how many times the partner was started
+        const char* clipboard;
     };
+    const char* kept = TEST_SENTINEL;
     const Case cases[] = {
-        {"an own plug-in took it", true, true, "stand-in", "0", false, 1, false},
-        {"none took it, the partner ends with 1", true, false, "stand-in", "1", false, 1, true},
-        {"none took it, the partner ends with 0", true, false, "stand-in", "0", false, 0, true},
-        {"the partner ends with 7", true, false, "stand-in", "7", false, 0, true},
-        {"no file of the other width", false, false, "stand-in", "1", false, 0, false},
-        {"no partner", true, false, nullptr, "1", false, 0, false},
-        {"a partner that is no program", true, false, "text", "1", false, 0, false},
-        {"a run that was handed the file", true, false, "stand-in", "1", true, 0, false},
+        {"an own plug-in took it", true, true, "stand-in", "listed", 1, 0, nullptr},
+        {"none took it, the partner placed a listing", true, false, "stand-in", "listed", 1, 1,
+         "partner's listing"},
+        {"none took it, nor did the partner's", true, false, "stand-in", "nothing", 0, 1, kept},
+        {"a partner that names a taker never listed", true, false, "stand-in", "decoded", 0, 3,
+         kept},
+        {"a partner that writes nonsense", true, false, "stand-in", "nonsense", 0, 3, kept},
+        {"a partner that dies at once, three times", true, false, "stand-in", "dies", 0, 3, kept},
+        {"no file of the other width", false, false, "stand-in", "listed", 0, 0, kept},
+        {"no partner", true, false, nullptr, "listed", 0, 0, kept},
+        {"a partner that is no program", true, false, "text", "listed", 0, 0, kept},
     };
     const std::string name = "a file \xE8\xA1\xA8\xE7\xA4\xBA \xF0\x9F\x98\x80.dat";
     for (const Case& c : cases) {
@@ -116,17 +106,22 @@ TEST(HandOver, ToThePartnerWhenNoneOfTheProgramsOwnTookTheFile) {
         }
         std::wstring file = Test_FromUtf8(box.reg) + L"\\" + Test_FromUtf8(name);
         ASSERT_TRUE(Test_WriteFileW(file, c.taken ? Test_SmallPictureFile() : "data"));
-        SetEnvironmentVariableA("QX_PARTNER_EXIT", c.partnerExit);
-        SetEnvironmentVariableA("QUORLEX_HANDED_OVER", c.handedOver ? "1" : nullptr);
+        SetEnvironmentVariableA("QX_PARTNER_DOES", c.does);
         std::wstring wideExe = Test_FromUtf8(exe);
         EXPECT_EQ(Test_RunWide(wideExe, L"\"" + wideExe + L"\" " + file), c.exitCode);
-        SetEnvironmentVariableA("QUORLEX_HANDED_OVER", nullptr);
+        SetEnvironmentVariableA("QX_PARTNER_DOES", nullptr);
         std::string log = Test_ReadLog();
-        EXPECT_EQ(PartnerLines(log),
-                  c.started ? "partner \"" + Test_Utf8(file) + "\" [1]\n" : std::string());
+        std::string starts;
+        for (int i = 0; i < c.started; ++i) {
+            starts += "partner 0:0 img.spi other.spi\n";
+        }
+        EXPECT_EQ(PartnerLines(log), starts);
         // The program's own plug-in was asked, and only it.
         EXPECT_EQ(log.find("img.spi IsSupported"), 0u);
-        EXPECT_EQ(log.find("other.spi"), std::string::npos);
+        EXPECT_EQ(log.find("other.spi IsSupported"), std::string::npos);
+        if (c.clipboard != nullptr) {
+            EXPECT_EQ(Test_ClipboardText(), c.clipboard);
+        }
         Test_RemoveSandbox(box);
     }
 }

@@ -2,6 +2,7 @@
 // registry's program folder, so the tests place plug-ins beside it. The
 // fixtures' log shows which plug-in was loaded, asked and freed, in order.
 #include "plugin/search.h"
+#include "app/app.h"
 #include "tests/support/harness.h"
 
 #include <gtest/gtest.h>
@@ -12,10 +13,16 @@ std::string Host(const char* name) {
     return Test_HostDir() + "\\" + name;
 }
 
+// The record a run fills and a worker's search over it, in this process.
+PluginRegistry* g_registry =
+    static_cast<PluginRegistry*>(LocalAlloc(LMEM_FIXED | LMEM_ZEROINIT, sizeof(PluginRegistry)));
+PluginSearch g_search;
+
 // Unloads everything, forgets the registry's state and removes the
 // plug-ins left beside this program.
 void Registry_Reset() {
-    Plugin_Release();
+    Plugin_Release(&g_search);
+    memset(g_registry, 0, sizeof(PluginRegistry));
     g_search = PluginSearch{};
     for (const char* pattern : {"*.spi", "*.sph"}) {
         WIN32_FIND_DATAA found;
@@ -40,8 +47,8 @@ std::string NameOf(const wchar_t* path) {
 // The listed plug-in files' names, in the order they are asked.
 std::string Listed() {
     std::string names;
-    for (int i = 0; i < g_search.count; ++i) {
-        names += NameOf(g_search.files[i].path) + " ";
+    for (uint32_t i = 0; i < g_registry->count; ++i) {
+        names += NameOf(g_registry->files[i].path) + " ";
     }
     return names;
 }
@@ -54,17 +61,21 @@ struct Found {
     int pass;
 };
 Found Search(const char* tag = "HEAD") {
-    static char head[3073];
-    memset(head, 0, sizeof head);
-    memcpy(head, tag, 4);
-    memcpy(head + 128, "SKIP", 4);
-    Plugin_Init();
-    Plugin_ListFiles();
-    Plugin_StartSearch(L"x", "x", head);
-    if (!Plugin_Next()) {
+    Plugin_Release(&g_search);
+    memset(g_registry, 0, sizeof(PluginRegistry));
+    memcpy(g_registry->head, tag, 4);
+    memcpy(g_registry->head + 128, "SKIP", 4);
+    lstrcpyW(g_registry->path, L"x");
+    lstrcpyA(g_registry->ansiPath, "x");
+    g_registry->hasAnsiPath = 1;
+    PluginFolders folders;
+    Plugin_Init(&folders);
+    Plugin_ListFiles(g_registry, &folders);
+    Plugin_StartSearch(&g_search, g_registry);
+    if (!Plugin_Find(&g_search)) {
         return {"", -1};
     }
-    return {NameOf(g_search.files[g_search.current].path), g_search.pass};
+    return {NameOf(g_registry->files[g_search.current].path), g_search.pass};
 }
 
 // The log of a search in which every listed plug-in declines, each loaded
@@ -173,7 +184,7 @@ TEST_F(Registry, VersionTextDecidesLoadingAndKind) {
         if (c.asked) {
             EXPECT_EQ(g_search.kind, c.kind);
         }
-        Plugin_Release();
+        Plugin_Release(&g_search);
         EXPECT_EQ(GetModuleHandleA((reg + "\\" + c.fixture).c_str()), nullptr);
     }
 }
@@ -209,7 +220,7 @@ TEST_F(Registry, HeadMatchesWinOverMatchesFurtherOn) {
         Found found = Search();
         EXPECT_EQ(found.name, c.answer);
         EXPECT_EQ(found.pass, c.pass);
-        EXPECT_EQ(Plugin_Offset(), c.pass == 1 ? HEAD_SKIP : 0);
+        EXPECT_EQ(Plugin_Offset(&g_search), c.pass == 1 ? HEAD_SKIP : 0);
         EXPECT_EQ(Test_ReadLog(), c.log);
     }
 }
@@ -220,7 +231,7 @@ TEST_F(Registry, EmptyFilesAndFoldersNamedLikePluginsAreNotListed) {
     ASSERT_TRUE(Test_CopyFixture("all.spi", reg + "\\real.spi"));
     EXPECT_EQ(Search().name, "real.spi");
     EXPECT_EQ(Listed(), "real.spi ");
-    Plugin_Release();
+    Plugin_Release(&g_search);
     RemoveDirectoryA((reg + "\\folder.spi").c_str());
 }
 
@@ -237,7 +248,7 @@ TEST_F(Registry, TextsTooLongForTheirBufferAreSkippedNotCut) {
     }
     Test_SetPluginPath(padded);
     EXPECT_EQ(Search().name, "");
-    EXPECT_EQ(g_search.count, 0);
+    EXPECT_EQ(g_registry->count, 0u);
 
     // A folder text that fits, with one file whose full path is 260
     // characters: cut to fit, it would name the ".sp" file beside it.

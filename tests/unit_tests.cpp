@@ -3,7 +3,6 @@
 #include "app/app.h"
 #include "clipboard/clipboard.h"
 #include "listing/listing.h"
-#include "plugin/guard.h"
 #include "plugin/search.h"
 #include "tests/support/harness.h"
 
@@ -335,40 +334,6 @@ TEST(ClipboardItems, PlacedWholeOrNotAtAll) {
         EXPECT_EQ(items[0].block, nullptr);
         EXPECT_EQ(items[1].block, nullptr);
     }
-}
-
-// The guard is disarmed once a call returns: a fault later on the same
-// thread is never resumed into the finished call; it ends that thread
-// alone, with the fault's code.
-volatile LONG g_afterFault;
-
-int Guard_ReturnsSeven(void*) {
-    return 7;
-}
-
-DWORD WINAPI Guard_CallsThenFaults(void*) {
-    int result = 0;
-    if (Guard_Run(Guard_ReturnsSeven, nullptr, &result, GUARD_ANSWER_MS) != 1 || result != 7) {
-        return 1;
-    }
-    static int* volatile nowhere = nullptr;
-    *nowhere = 1;
-    g_afterFault = 1;
-    return 2;
-}
-
-TEST(Guard, AFaultAfterACallReturnedEndsOnlyItsThread) {
-    Guard_Install();
-    HANDLE thread = CreateThread(nullptr, 0, Guard_CallsThenFaults, nullptr, 0, nullptr);
-    ASSERT_NE(thread, nullptr);
-    ASSERT_EQ(WaitForSingleObject(thread, 10000), WAIT_OBJECT_0);
-    DWORD code = 0;
-    GetExitCodeThread(thread, &code);
-    CloseHandle(thread);
-    // Under qemu every fault arrives as an illegal instruction.
-    EXPECT_TRUE(code == EXCEPTION_ACCESS_VIOLATION || code == EXCEPTION_ILLEGAL_INSTRUCTION)
-        << std::hex << code;
-    EXPECT_EQ(g_afterFault, 0);
 }
 
 } // namespace

@@ -431,3 +431,18 @@ void Test_RemoveSandbox(const Sandbox& box) {
     Test_RemoveDir(box.prog);
     Test_RemoveDir(box.reg);
 }
+
+// A copy of a file whose PE header says `machine`.
+bool Test_CopyAsMachine(const std::string& from, const std::string& to, uint16_t machine) {
+    std::string bytes = Test_ReadFile(from);
+    if (bytes.size() < 64) {
+        return false;
+    }
+    uint32_t at;
+    memcpy(&at, &bytes[0x3C], 4);
+    if (at + 6 > bytes.size()) {
+        return false;
+    }
+    memcpy(&bytes[at + 4], &machine, 2);
+    return Test_WriteFile(to, bytes);
+}

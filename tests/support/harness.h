@@ -20,6 +20,8 @@ bool Test_WriteFileW(const std::wstring& path, const std::string& bytes);
 std::string Test_ReadFile(const std::string& path);
 // Copies a fixture plug-in from the build tree's fixtures folder.
 bool Test_CopyFixture(const char* fixture, const std::string& to);
+// A copy of a file whose PE header says `machine`.
+bool Test_CopyAsMachine(const std::string& from, const std::string& to, uint16_t machine);
 // Removes every file in a folder (not its sub-folders) and then the folder.
 void Test_RemoveDir(const std::string& dir);
 void Test_RemoveDirW(const std::wstring& dir);
