@@ -51,6 +51,9 @@ int Watch_OtherWidthListed(const WatchAsk* ask);
 int Worker_Block(HANDLE* block);
 // Names the block in the environment a worker is started with.
 int Worker_Describe(HANDLE block);
+// Loads USER32 and fills the slots the program's USER32 calls go through.
+// 1 when every one was found.
+int Worker_BindUser32();
 // The worker: maps the block, asks the plug-ins, writes the outcome and
 // ends the process.
 [[noreturn]] void Worker_Main(HANDLE block);

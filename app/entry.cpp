@@ -1,7 +1,9 @@
 // The process entry. The program is linked without the C runtime's
 // start-up code, so this is where the process begins and where it ends, and
 // no static constructor ever runs: every global is plain data. A process
-// started as a worker asks the plug-ins; any other is a run. The path
+// started as a worker asks the plug-ins; any other is a run. Both live
+// here, beside USER32's binding: the tests' program links the rest with
+// USER32 imported as usual. The path
 // comes from the UTF-16 command line, so that a name the ANSI code page
 // cannot spell is not already lost to '?'.
 #include "app/app.h"
@@ -9,7 +11,31 @@
 #include <stdlib.h>
 #include <string.h>
 
-extern "C" void Startup_Entry() {
+// The x86 loader enters the program with the stack aligned to 4 bytes;
+// GCC's i686 code, the program's and plug-ins', keeps 16-byte alignment
+// for its SSE stores, which MinGW's own start-up code would have set up.
+#ifdef _WIN64
+#define STARTUP_ALIGNED
+#else
+#define STARTUP_ALIGNED __attribute__((force_align_arg_pointer))
+#endif
+
+void Worker_Main(HANDLE block) {
+    auto* registry = static_cast<PluginRegistry*>(
+        MapViewOfFile(block, FILE_MAP_READ | FILE_MAP_WRITE, 0, 0, sizeof(PluginRegistry)));
+    // A worker without USER32 asks nothing: the run sees it end so.
+    if (registry != nullptr && registry->magic == REGISTRY_MAGIC &&
+        registry->size == sizeof(PluginRegistry) && Worker_BindUser32()) {
+        registry->report.thread = GetCurrentThreadId();
+        Plugin_EndOnFault(&registry->report);
+        (void)Worker_Serve(registry);
+    }
+    // The outcome is in the block: no plug-in's DllMain runs on the way out.
+    (void)TerminateProcess(GetCurrentProcess(), 0);
+    ExitProcess(0);
+}
+
+extern "C" STARTUP_ALIGNED void Startup_Entry() {
     // No system dialog for a drive without a disk, a file that will not
     // open or a plug-in that crashes: the program shows only its own box.
     // A worker inherits the mode.
@@ -18,6 +44,10 @@ extern "C" void Startup_Entry() {
     if (Worker_Block(&block)) {
         Worker_Main(block);
     }
+#ifdef QX_ASK_IN_PROCESS
+    // The benchmark's build asks its plug-ins in the run itself.
+    (void)Worker_BindUser32();
+#endif
     int length = 0;
     const wchar_t* tail = Startup_Unquote(Startup_GetCommandTail(GetCommandLineW()), &length);
     int result = 0;

@@ -71,17 +71,3 @@ WorkerOutcome Worker_Serve(PluginRegistry* registry) {
     Plugin_Release(&search);
     return outcome;
 }
-
-void Worker_Main(HANDLE block) {
-    auto* registry = static_cast<PluginRegistry*>(
-        MapViewOfFile(block, FILE_MAP_READ | FILE_MAP_WRITE, 0, 0, sizeof(PluginRegistry)));
-    if (registry != nullptr && registry->magic == REGISTRY_MAGIC &&
-        registry->size == sizeof(PluginRegistry)) {
-        registry->report.thread = GetCurrentThreadId();
-        Plugin_EndOnFault(&registry->report);
-        (void)Worker_Serve(registry);
-    }
-    // The outcome is in the block: no plug-in's DllMain runs on the way out.
-    (void)TerminateProcess(GetCurrentProcess(), 0);
-    ExitProcess(0);
-}

@@ -7,9 +7,10 @@ static wchar_t Plugin_Upcase(wchar_t c) {
     if (c < 0x80) {
         return c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - 0x20) : c;
     }
-    // One unit, passed in the low word of the pointer argument.
-    return static_cast<wchar_t>(reinterpret_cast<ULONG_PTR>(
-        CharUpperW(reinterpret_cast<LPWSTR>(static_cast<ULONG_PTR>(c)))));
+    // The system's own upper case, as CharUpperW gives it, from KERNEL32:
+    // the run loads no USER32.
+    wchar_t upper = c;
+    return LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, &c, 1, &upper, 1) == 1 ? upper : c;
 }
 
 // Compares up to the end of the shorter text; `length` limits both.

@@ -1,12 +1,13 @@
 #!/bin/sh
 # The program is a small GUI-subsystem executable that imports only system
-# DLLs: KERNEL32, USER32, ADVAPI32 and msvcrt.
+# DLLs: KERNEL32, ADVAPI32 and msvcrt. USER32 is bound by the worker at run
+# time, never by the loader: a run does not load it.
 objdump="$1"
 exe="$2"
 fail=0
 
 imports=$("$objdump" -p "$exe" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr 'a-z' 'A-Z' | sort | tr '\n' ' ')
-if [ "$imports" != "ADVAPI32.DLL KERNEL32.DLL MSVCRT.DLL USER32.DLL " ]; then
+if [ "$imports" != "ADVAPI32.DLL KERNEL32.DLL MSVCRT.DLL " ]; then
     echo "imports: $imports"
     fail=1
 fi
@@ -20,5 +21,5 @@ if [ "$size" -gt 32768 ]; then
     echo "size: $size bytes"
     fail=1
 fi
-echo "$exe: $size bytes, $subsystem, imports $imports"
+echo "$exe: $size bytes, $subsystem, imports $imports (USER32 bound by the worker)"
 exit $fail
