@@ -36,7 +36,10 @@ test: build
 	sh tools/wine-session.sh build/x86 ctest --preset x86 || \
 	  { [ $$? -eq 77 ] && ctest --preset x86 -R footprint; }
 
-demo: build
+# The demo needs only the program, its plug-ins, the clipboard reader and
+# the session's window owner.
+demo: configure
+	cmake --build --preset $(TARGET) -j $(JOBS) --target quorlex qxbmp qxzip clipread holder
 	sh tools/wine-session.sh build/$(TARGET) sh tools/demo.sh build/$(TARGET) "$(FILE)"
 
 # The release needs only what it ships: both programs and their plug-ins.

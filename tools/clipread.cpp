@@ -4,6 +4,10 @@
 // Usage: clipread OUTPUT.bmp   (exit code 0 when it found either format)
 //        clipread --unicode     prints CF_UNICODETEXT in UTF-8
 //        clipread --png OUT     writes the registered "PNG" format to OUT
+//        clipread --sentinel    puts "clipboard sentinel" on the clipboard as
+//                               CF_TEXT, so that a run that leaves the
+//                               clipboard alone can be told from one that
+//                               does not
 #include "clipboard/clipboard.h"
 
 #include <stdio.h>
@@ -106,7 +110,21 @@ static int ClipRead_Png(const char* outPath) {
     return ok ? 0 : 1;
 }
 
+static int ClipRead_PlaceSentinel() {
+    static const char SENTINEL[] = "clipboard sentinel";
+    ClipboardItem item = {CF_TEXT, Clipboard_Block(sizeof SENTINEL, SENTINEL, sizeof SENTINEL,
+                                                   sizeof SENTINEL, nullptr, 0)};
+    if (item.block == nullptr || !Clipboard_PlaceItems(&item, 1)) {
+        printf("the sentinel could not be placed\n");
+        return 1;
+    }
+    return 0;
+}
+
 int main(int argc, char** argv) {
+    if (argc == 2 && strcmp(argv[1], "--sentinel") == 0) {
+        return ClipRead_PlaceSentinel();
+    }
     if (argc == 3 && strcmp(argv[1], "--png") == 0) {
         if (!Clipboard_Open(nullptr)) {
             printf("the clipboard cannot be opened\n");

@@ -11,30 +11,12 @@ shift
 tools="$(cd "$(dirname "$0")" && pwd)"
 . "$build/wine-env.sh"
 
-# What this machine lacks for 32-bit Wine under qemu-user, if anything.
-wine32_missing() {
-    kernel=$(uname -r)
-    major=${kernel%%.*}
-    minor=${kernel#*.}
-    minor=${minor%%[!0-9]*}
-    if [ "$major" -lt 6 ] || { [ "$major" -eq 6 ] && [ "$minor" -lt 7 ]; }; then
-        echo "Linux 6.7 or newer for a binfmt_misc of its own in a user namespace (this is $kernel)"
-    elif ! unshare --user --map-root-user --mount true 2>/dev/null; then
-        echo "user and mount namespaces (unshare --user --map-root-user --mount failed)"
-    elif ! sh "$tools/wine32-setup.sh" "$QX_WINE32" >&2; then
-        echo "the i386 Wine packages and qemu-user from the Debian mirror (download failed)"
-    elif ! sh "$tools/wine32-run.sh" "$QX_WINE32" true 2>/dev/null; then
-        echo "a binfmt_misc mounted in a user namespace (mount or register failed)"
-    fi
-}
+. "$tools/lanes.sh"
 
 if [ -n "$QX_WINE32" ]; then
-    missing=$(wine32_missing)
+    missing=$(wine32_missing "$QX_WINE32")
     if [ -n "$missing" ]; then
-        echo "########################################################################"
-        echo "# THE x86 LANE CANNOT RUN ON THIS MACHINE: it needs $missing."
-        echo "# The x86 program is built and inspected, but not run."
-        echo "########################################################################"
+        lanes_banner "THE x86 LANE" "$missing" "The x86 program is built and inspected, but not run."
         exit 77
     fi
 fi

@@ -6,13 +6,29 @@
 # status); nothing is installed on the machine, and the machine's own
 # binfmt setup is never touched. The mirror is the one the machine's apt
 # sources name. A second run finds everything in place and downloads nothing.
+# The i386 Wine is the machine's own wine64's version, so that one win64
+# prefix runs both widths (tools/wine32-run.sh --both).
 # Usage: tools/wine32-setup.sh DIR
 set -e
 dir="$1"
 mkdir -p "$dir"
 dir="$(cd "$dir" && pwd)"
 root="$dir/root"
-[ -f "$dir/ready" ] && exit 0
+
+# What the lane for both widths needs beside the root: the 64-bit Wine's
+# own folder seen with the 32-bit loader in it (through a symlink: qemu
+# then finds the 32-bit Wine's DLLs in the root), and the way back from the
+# 32-bit Wine to the 64-bit one. Made again on every run: cheap, and older
+# set-ups lack them.
+both_widths_links() {
+    mkdir -p "$dir/overlay"
+    ln -sfn "$root/usr/lib/wine/wine" "$dir/overlay/wine"
+    ln -sfn /usr/lib/wine/wine64 "$root/usr/lib/wine/wine64"
+}
+if [ -f "$dir/ready" ]; then
+    both_widths_links
+    exit 0
+fi
 
 # The Debian mirrors of the machine's own apt sources.
 sources=$(cat /etc/apt/sources.list.d/*.sources 2>/dev/null || true)
@@ -48,9 +64,11 @@ apt_for() {
 
 i386=$(apt_for i386 i386 "$mirror bookworm main" "$mirror bookworm-updates main" \
     ${security:+"$security bookworm-security main"})
-echo "wine32-setup: fetching wine32 and its dependencies (i386)"
+wine=$(dpkg-query -W -f='${Version}' wine64 2>/dev/null || true)
+echo "wine32-setup: fetching wine32 ${wine:-(the newest)} and its dependencies (i386)"
 apt-get $i386 -qq update
-apt-get $i386 -qq -y --download-only --no-install-recommends install wine32 >/dev/null
+apt-get $i386 -qq -y --download-only --no-install-recommends install "wine32${wine:+=$wine}" \
+    >/dev/null
 
 amd64=$(apt_for amd64 backports "$mirror bookworm-backports main")
 echo "wine32-setup: fetching qemu-user from bookworm-backports"
@@ -83,5 +101,6 @@ printf '%s\n' /lib/i386-linux-gnu /usr/lib/i386-linux-gnu /usr/lib/i386-linux-gn
     >"$root/etc/ld.so.conf"
 ldconfig -r "$root"
 
+both_widths_links
 touch "$dir/ready"
 echo "wine32-setup: ready in $dir"

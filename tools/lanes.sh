@@ -1,0 +1,41 @@
+# What this machine lacks for the lanes that run 32-bit Wine under
+# qemu-user, if anything, for sh scripts to source. Both set the lane up
+# when they can (tools/wine32-setup.sh, once).
+#   wine32_missing WINE32_DIR: the x86 lane (32-bit Wine in a win32 prefix)
+#   both_widths_missing WINE32_DIR: the lane for both widths (one win64
+#     prefix running the 64-bit and the 32-bit Wine side by side)
+# Each prints nothing when the lane can run, else what it needs.
+lanes_tools="$(cd "$(dirname "$0")/../tools" 2>/dev/null && pwd)"
+
+wine32_missing() {
+    kernel=$(uname -r)
+    major=${kernel%%.*}
+    minor=${kernel#*.}
+    minor=${minor%%[!0-9]*}
+    if [ "$major" -lt 6 ] || { [ "$major" -eq 6 ] && [ "$minor" -lt 7 ]; }; then
+        echo "Linux 6.7 or newer for a binfmt_misc of its own in a user namespace (this is $kernel)"
+    elif ! unshare --user --map-root-user --mount true 2>/dev/null; then
+        echo "user and mount namespaces (unshare --user --map-root-user --mount failed)"
+    elif ! sh "$lanes_tools/wine32-setup.sh" "$1" >&2; then
+        echo "the i386 Wine packages and qemu-user from the Debian mirror (download failed)"
+    elif ! sh "$lanes_tools/wine32-run.sh" "$1" true 2>/dev/null; then
+        echo "a binfmt_misc mounted in a user namespace (mount or register failed)"
+    fi
+}
+
+both_widths_missing() {
+    missing=$(wine32_missing "$1")
+    if [ -n "$missing" ]; then
+        echo "$missing"
+    elif ! sh "$lanes_tools/wine32-run.sh" --both "$1" test -e /usr/lib/wine/wine 2>/dev/null; then
+        echo "an overlay mounted in a user namespace on /usr/lib/wine (mount failed)"
+    fi
+}
+
+# A banner no one misses, for a lane that cannot run: lanes_banner LANE NEED WHAT
+lanes_banner() {
+    echo "########################################################################"
+    echo "# $1 CANNOT RUN ON THIS MACHINE: it needs $2."
+    echo "# $3"
+    echo "########################################################################"
+}
