@@ -54,6 +54,7 @@ fuzz: deps
 bench: build
 	sh tools/wine-session.sh build/x64 sh bench/run.sh build/x64
 	sh tools/wine-session.sh build/x86 sh bench/run.sh build/x86 || [ $$? -eq 77 ]
+	sh tools/wine-session.sh build/x64 sh bench/both.sh build/x64 || [ $$? -eq 77 ]
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')

@@ -141,26 +141,6 @@ report "(b) a file none of 100 declining plug-ins takes" "$us"
 report "    floor: load, ask and free each once" "$floor_us"
 awk -v a="$us" -v b="$floor_us" 'BEGIN { printf "    program / floor: %.2f\n", a / b }'
 
-# A file only the partner can read: the same declining search, then the
-# hand-over: the partner started as a worker on the run's block. Run with
-# the tests' build that takes a partner of its own width (this lane runs
-# one width) and the stand-in worker, which finds nothing at once: what is
-# measured is the hand-over's own cost.
-if [ -f "$build/fixtures/quorlex_partnered.exe" ]; then
-    partner=quorlex.exe
-    [ -n "$QX_WINE32" ] && partner=quorlex64.exe
-    mkdir -p "$work/pair"
-    cp "$build/fixtures/quorlex_partnered.exe" "$work/pair/qx.exe"
-    cp "$build/fixtures/partner.exe" "$work/pair/$partner"
-    own=$(mean_us 5 $wine "$work/pair/qx.exe" "$(win "$work/none.dat")")
-    alone=$(mean_us 5 $wine "$work/pair/$partner" "$(win "$work/none.dat")")
-    other_width 1
-    us=$(mean_us 5 $wine "$work/pair/qx.exe" "$(win "$work/none.dat")")
-    report "(b) the same, handed to the partner" "$us"
-    report "    the own search alone + the partner alone" "$((own + alone))"
-    awk -v a="$us" -v b="$((own + alone))" 'BEGIN { printf "    hand-over / parts: %.2f\n", a / b }'
-    rm -rf "$work/pair" "$work"/reg/o*.spi
-fi
 rm -f "$work"/reg/[dz]*.sp[ih]
 
 # Plug-ins that misbehave, each before the BMP one, against the same run

@@ -30,26 +30,10 @@ fi
 . "$(dirname "$0")/support/shell.sh"
 LC_ALL=C.UTF-8
 export LC_ALL
-QEMU_LD_PREFIX="$x86/wine32/root"
-export QEMU_LD_PREFIX
-# One win64 prefix, made in this namespace so that its syswow64 is filled,
-# and kept for the next run; the server of its own is ended on the way out.
-WINEPREFIX="$build/both-widths-prefix"
-WINEARCH=win64
-export WINEPREFIX WINEARCH
+. "$root/tools/lanes.sh"
+both_widths_prefix "$build/both-widths-prefix" "$work/wineboot.txt" ||
+    fail "no win64 prefix with syswow64: $(tail -n 5 "$work/wineboot.txt")"
 wine=/usr/lib/wine/wine64
-if [ ! -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ]; then
-    for try in 1 2 3; do
-        rm -rf "$WINEPREFIX"
-        $wine wineboot -i >"$work/wineboot.txt" 2>&1 </dev/null &&
-            [ -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ] && break
-        $WINESERVER -k >/dev/null 2>&1
-        [ "$try" -lt 3 ] || fail "no win64 prefix with syswow64: $(tail -n 5 "$work/wineboot.txt")"
-    done
-    $wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
-        >/dev/null 2>&1 </dev/null
-fi
-$WINESERVER -p >/dev/null 2>&1 </dev/null
 key='HKCU\Software\Morvenko\Susie\Plug-in'
 trap '$wine reg delete "$key" /f >/dev/null 2>&1; $WINESERVER -k >/dev/null 2>&1' EXIT
 $wine "$build/bin/holder.exe" >/dev/null 2>&1 </dev/null &

@@ -4,7 +4,10 @@
 #   wine32_missing WINE32_DIR: the x86 lane (32-bit Wine in a win32 prefix)
 #   both_widths_missing WINE32_DIR: the lane for both widths (one win64
 #     prefix running the 64-bit and the 32-bit Wine side by side)
-# Each prints nothing when the lane can run, else what it needs.
+# Each prints nothing when the lane can run, else what it needs. Inside the
+# lane for both widths (tools/wine32-run.sh --both):
+#   both_widths_prefix DIR LOG: makes DIR the session's win64 prefix, made
+#     once and kept, and starts its server; 1 when it cannot be made.
 lanes_tools="$(cd "$(dirname "$0")/../tools" 2>/dev/null && pwd)"
 
 wine32_missing() {
@@ -30,6 +33,24 @@ both_widths_missing() {
     elif ! sh "$lanes_tools/wine32-run.sh" --both "$1" test -e /usr/lib/wine/wine 2>/dev/null; then
         echo "an overlay mounted in a user namespace on /usr/lib/wine (mount failed)"
     fi
+}
+
+both_widths_prefix() {
+    WINEPREFIX="$1"
+    WINEARCH=win64
+    export WINEPREFIX WINEARCH
+    # Made in the namespace, so that its syswow64 is filled; a prefix made
+    # on a loaded machine now and then fails, and is made again.
+    for try in 1 2 3 4; do
+        [ -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ] && break
+        [ "$try" -lt 4 ] || return 1
+        rm -rf "$WINEPREFIX"
+        /usr/lib/wine/wine64 wineboot -i >"$2" 2>&1 </dev/null
+        /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog \
+            /t REG_DWORD /d 0 /f >/dev/null 2>&1 </dev/null
+        /usr/lib/wine/wineserver64 -k >/dev/null 2>&1
+    done
+    /usr/lib/wine/wineserver64 -p >/dev/null 2>&1 </dev/null
 }
 
 # A banner no one misses, for a lane that cannot run: lanes_banner LANE NEED WHAT
