@@ -41,6 +41,7 @@ static int Startup_Picture(PluginSearch* search) {
     HLOCAL pixelHandle = nullptr;
     int failed = 0;
     PluginCall call = Plugin_GetPicture(search, &headerHandle, &pixelHandle, &failed);
+    Plugin_EndIfHeapBroken();
     if (call == PluginCall::Missing || failed != 0 || headerHandle == nullptr ||
         pixelHandle == nullptr) {
         Startup_FreeBoth(headerHandle, pixelHandle);
@@ -77,6 +78,7 @@ static WorkerOutcome Startup_Archive(PluginSearch* search) {
     int wideRecords = 0;
     int failed = 0;
     PluginCall call = Plugin_GetArchiveInfo(search, &entries, &wideRecords, &failed);
+    Plugin_EndIfHeapBroken();
     if (call == PluginCall::Returned && failed != 0 && entries == nullptr) {
         // The plug-in could not read the archive: the clipboard keeps what it has.
         return WorkerOutcome::None;

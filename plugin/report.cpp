@@ -26,6 +26,20 @@ void Plugin_EndOnFault(WorkerReport* report) {
     (void)SetUnhandledExceptionFilter(Plugin_Filter);
 }
 
+// Windows ends a process whose heap it finds broken with this code.
+constexpr UINT HEAP_BROKEN = 0xC0000374;
+
+void Plugin_EndIfHeapBroken() {
+    // A plug-in that wrote past the end of a block it handed back broke the
+    // heap its worker places from: the worker ends, as Windows would end it
+    // on finding the damage, with the call still reported, and the run
+    // blames that plug-in. The damage may be found or not, now or later;
+    // looked for here, it is found before anything of it is placed.
+    if (!HeapValidate(GetProcessHeap(), 0, nullptr)) {
+        (void)TerminateProcess(GetCurrentProcess(), HEAP_BROKEN);
+    }
+}
+
 void Plugin_Report(const PluginSearch* search, PluginStep step) {
     if (step != PluginStep::Between) {
         (void)SetUnhandledExceptionFilter(Plugin_Filter);

@@ -44,6 +44,8 @@ void Plugin_Release(PluginSearch* search);
 // call into a plug-in is one, and the worker's last chance is set again
 // first.
 void Plugin_Report(const PluginSearch* search, PluginStep step);
+// Ends the worker at once when its process heap is broken.
+void Plugin_EndIfHeapBroken();
 // Makes a fault on any thread end the worker at once, with the exception's
 // code, after noting the thread in `report`.
 void Plugin_EndOnFault(WorkerReport* report);
