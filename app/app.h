@@ -34,7 +34,8 @@ struct WatchAsk {
     PluginRegistry* own;
     PluginRegistry* shared;
     HANDLE block;
-    uint32_t retried; // the call asked once more after a fault on a plug-in's thread
+    uint32_t retried;    // the call asked once more after a fault on a plug-in's thread
+    int (*bindUser32)(); // for the benchmark's build that asks in the run itself
 };
 
 // Asks the plug-ins in `program` workers (this program, or the partner of
@@ -51,14 +52,15 @@ int Watch_OtherWidthListed(const WatchAsk* ask);
 int Worker_Block(HANDLE* block);
 // Names the block in the environment a worker is started with.
 int Worker_Describe(HANDLE block);
-// Loads USER32 and fills the slots the program's USER32 calls go through.
-// 1 when every one was found.
+// Loads USER32 and fills the slots the program's USER32 calls go through;
+// once is enough. 1 when every one was found.
 int Worker_BindUser32();
 // The worker: maps the block, asks the plug-ins, writes the outcome and
 // ends the process.
 [[noreturn]] void Worker_Main(HANDLE block);
-// The worker's search over the registry, and what became of the file.
-WorkerOutcome Worker_Serve(PluginRegistry* registry);
+// The worker's search over the registry, and what became of the file;
+// bindUser32 readies USER32 once a plug-in took the file (1 when it did).
+WorkerOutcome Worker_Serve(PluginRegistry* registry, int (*bindUser32)());
 // What the worker does with the accepting plug-in: None when it could not
 // decode or list the file and the next plug-in is asked.
 WorkerOutcome Startup_Take(PluginSearch* search);

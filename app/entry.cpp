@@ -23,12 +23,11 @@
 void Worker_Main(HANDLE block) {
     auto* registry = static_cast<PluginRegistry*>(
         MapViewOfFile(block, FILE_MAP_READ | FILE_MAP_WRITE, 0, 0, sizeof(PluginRegistry)));
-    // A worker without USER32 asks nothing: the run sees it end so.
     if (registry != nullptr && registry->magic == REGISTRY_MAGIC &&
-        registry->size == sizeof(PluginRegistry) && Worker_BindUser32()) {
+        registry->size == sizeof(PluginRegistry)) {
         registry->report.thread = GetCurrentThreadId();
         Plugin_EndOnFault(&registry->report);
-        (void)Worker_Serve(registry);
+        (void)Worker_Serve(registry, Worker_BindUser32);
     }
     // The outcome is in the block: no plug-in's DllMain runs on the way out.
     (void)TerminateProcess(GetCurrentProcess(), 0);
@@ -44,10 +43,6 @@ extern "C" STARTUP_ALIGNED void Startup_Entry() {
     if (Worker_Block(&block)) {
         Worker_Main(block);
     }
-#ifdef QX_ASK_IN_PROCESS
-    // The benchmark's build asks its plug-ins in the run itself.
-    (void)Worker_BindUser32();
-#endif
     int length = 0;
     const wchar_t* tail = Startup_Unquote(Startup_GetCommandTail(GetCommandLineW()), &length);
     int result = 0;

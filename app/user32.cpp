@@ -3,9 +3,8 @@
 // it (under Wine, USER32 makes a process a GUI one, at a cost to every
 // run). Each USER32 function the program calls goes through the slot that
 // an import library would have made for it (__imp_<name>); the worker
-// fills the slots once, before any plug-in runs. Plug-ins are written for
-// hosts with USER32 in the process, and 32-bit Wine faults loading some
-// without it.
+// fills the slots once a plug-in took the file, before it places anything.
+// A plug-in that needs USER32 imports it itself.
 #include "app/app.h"
 
 // An import slot's symbol: x86 stdcall names carry their argument bytes.
@@ -52,16 +51,24 @@ static const User32Import USER32_IMPORTS[] = {
 };
 
 int Worker_BindUser32() {
+    if (User32_OpenClipboard != nullptr) {
+        return 1;
+    }
     // USER32 stays loaded until the worker ends.
     HMODULE user32 = LoadLibraryW(L"user32.dll");
     if (user32 == nullptr) {
         return 0;
     }
+    // OpenClipboard's slot, which says the binding is done, is filled last.
     for (const User32Import& import : USER32_IMPORTS) {
-        *import.slot = reinterpret_cast<void*>(GetProcAddress(user32, import.name));
-        if (*import.slot == nullptr) {
+        void* entry = reinterpret_cast<void*>(GetProcAddress(user32, import.name));
+        if (entry == nullptr) {
             return 0;
         }
+        if (import.slot != &User32_OpenClipboard) {
+            *import.slot = entry;
+        }
     }
-    return 1;
+    User32_OpenClipboard = reinterpret_cast<void*>(GetProcAddress(user32, "OpenClipboard"));
+    return User32_OpenClipboard != nullptr;
 }

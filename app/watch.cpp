@@ -183,7 +183,7 @@ WorkerOutcome Watch_Ask(WatchAsk* ask, const wchar_t* program) {
         // The benchmark's build that asks its plug-ins in this process,
         // which weighs what the worker costs.
         (void)program;
-        return Worker_Serve(own);
+        return Worker_Serve(own, ask->bindUser32);
 #endif
         PluginRegistry* shared = ask->shared;
         Watch_Refresh(own, shared);

@@ -119,6 +119,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR path, int) {
     }
     WatchAsk ask = {};
     ask.retried = MAXDWORD;
+#ifdef QX_ASK_IN_PROCESS
+    ask.bindUser32 = Worker_BindUser32;
+#endif
     ask.own = static_cast<PluginRegistry*>(
         LocalAlloc(LMEM_FIXED | LMEM_ZEROINIT, sizeof(PluginRegistry)));
     if (ask.own == nullptr) {

@@ -50,7 +50,7 @@ int Worker_Describe(HANDLE block) {
     return SetEnvironmentVariableW(WORKER_VARIABLE, text) != 0;
 }
 
-WorkerOutcome Worker_Serve(PluginRegistry* registry) {
+WorkerOutcome Worker_Serve(PluginRegistry* registry, int (*bindUser32)()) {
     // The DLLs that plug-ins load as they run do not come from the current
     // folder either. Should the call fail, each plug-in still loads from its
     // own full path.
@@ -58,7 +58,10 @@ WorkerOutcome Worker_Serve(PluginRegistry* registry) {
     PluginSearch search;
     Plugin_StartSearch(&search, registry);
     WorkerOutcome outcome = WorkerOutcome::NothingTaken;
-    while (Plugin_Find(&search)) {
+    // USER32 is bound once a plug-in took the file, for placing what it
+    // hands back: a worker that finds nothing, or is replaced, never loads
+    // it. A worker that cannot bind it places nothing.
+    while (Plugin_Find(&search) && bindUser32()) {
         WorkerOutcome taken = Startup_Take(&search);
         if (taken != WorkerOutcome::None) {
             outcome = taken;
