@@ -177,6 +177,10 @@ static int Watch_Start(const wchar_t* program, HANDLE block, PROCESS_INFORMATION
 
 WorkerOutcome Watch_Ask(WatchAsk* ask, const wchar_t* program) {
     PluginRegistry* own = ask->own;
+    if (own->count == 0) {
+        // No plug-in file to ask: no worker is started for it.
+        return WorkerOutcome::NothingTaken;
+    }
     int idle = 0;
     for (;;) {
 #ifdef QX_ASK_IN_PROCESS

@@ -28,20 +28,8 @@ trap '/usr/lib/wine/wineserver64 -k >/dev/null 2>&1' EXIT
 wine=/usr/lib/wine/wine64
 sample="$(printf 'Z:%s' "$root/samples/sample.bmp" | tr '/' '\\')"
 
-# Mean microseconds of N runs of a command, after one run to warm up.
-mean_us() {
-    n=$1
-    shift
-    "$@" >/dev/null 2>&1
-    start=$(date +%s%N)
-    i=0
-    while [ $i -lt "$n" ]; do
-        "$@" >/dev/null 2>&1
-        i=$((i + 1))
-    done
-    end=$(date +%s%N)
-    echo $(((end - start) / n / 1000))
-}
+. "$root/bench/common.sh"
+bench_settle $wine "$build/bench/trivial.exe"
 
 echo "both widths in one win64 prefix: $($wine --version 2>/dev/null), $(nproc) cores"
 for lane in x64:x86 x86:x64; do

@@ -16,20 +16,7 @@ win() {
     printf 'Z:%s' "$1" | tr '/' '\\'
 }
 
-# Mean microseconds of N runs of a command, after one run to warm up.
-mean_us() {
-    n=$1
-    shift
-    "$@" >/dev/null 2>&1
-    start=$(date +%s%N)
-    i=0
-    while [ $i -lt "$n" ]; do
-        "$@" >/dev/null 2>&1
-        i=$((i + 1))
-    done
-    end=$(date +%s%N)
-    echo $(((end - start) / n / 1000))
-}
+. "$root/bench/common.sh"
 
 report() {
     awk -v name="$1" -v us="$2" -v floor="$floor" \
@@ -52,6 +39,7 @@ cp "$build/bin/plugins/"qxbmp.sp[ih] "$work/reg/"
 $wine reg add "$key" /v Path /t REG_SZ /d "$(win "$work/reg")" /f >/dev/null 2>&1
 sample="$(win "$root/samples/sample.bmp")"
 
+bench_settle $wine "$build/bench/trivial.exe"
 floor=$(mean_us 20 $wine "$build/bench/trivial.exe")
 echo "$(basename "$build"): $($wine --version 2>/dev/null), $(nproc) cores"
 report "(a) floor: a program that does nothing" "$floor"

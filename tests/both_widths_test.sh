@@ -106,18 +106,8 @@ picture="$work/a file 表示 😀.bmp"
 cp "$release/samples/sample.bmp" "$picture"
 archive="$work/an archive 表示 😀.zip"
 cp "$release/samples/sample.zip" "$archive"
-rule='---------- ---------- ------- ---------- -------- -------- ----  ------------------------------'
-listing="Listing of archive : $(windows_path "$archive" | tr '\\' '/')
-
- Original   Packed     Ratio     Date     Time      Type   CRC    Name
-$rule
-      1000         36    3.6% 2024-05-17 10:30:00 Deflate  64EAD101  readme.txt
-         0          0    0.0% 2024-05-17 10:30:00  Stored  0000  docs/
-      2900         56    1.9% 2024-05-17 10:30:00 Deflate  5B807F0A  docs/guide.txt
-         4          4  100.0% 2024-05-17 10:30:00  Stored  8BB98613  docs/tiny.dat
-     28854        501    1.7% 2024-05-17 10:30:00 Deflate  38802E4B  images/sample.bmp
-$rule
-     32758        597    1.8%                                     5 files"
+. "$root/tests/support/sample_listing.sh"
+listing=$(sample_listing "$(windows_path "$archive")")
 # Four bytes of a file at an offset as the fixtures log them.
 seen_at() {
     python3 -c 'import sys

@@ -111,19 +111,9 @@ cmp "$work/pasted.dib" "$work/sample.dib" || fail "$program on sample.bmp: CF_DI
 qx_wine "$unpacked/$program" "$(windows_path "$unpacked/samples/sample.zip")"
 status=$?
 [ "$status" -eq 1 ] || fail "$program on sample.zip ended with $status, not 1"
-rule='---------- ---------- ------- ---------- -------- -------- ----  ------------------------------'
 # What clipread shows after its line on the format and a blank line.
-expected="Listing of archive : $(windows_path "$unpacked/samples/sample.zip" | tr '\\' '/')
-
- Original   Packed     Ratio     Date     Time      Type   CRC    Name
-$rule
-      1000         36    3.6% 2024-05-17 10:30:00 Deflate  64EAD101  readme.txt
-         0          0    0.0% 2024-05-17 10:30:00  Stored  0000  docs/
-      2900         56    1.9% 2024-05-17 10:30:00 Deflate  5B807F0A  docs/guide.txt
-         4          4  100.0% 2024-05-17 10:30:00  Stored  8BB98613  docs/tiny.dat
-     28854        501    1.7% 2024-05-17 10:30:00 Deflate  38802E4B  images/sample.bmp
-$rule
-     32758        597    1.8%                                     5 files"
+. "$root/tests/support/sample_listing.sh"
+expected=$(sample_listing "$(windows_path "$unpacked/samples/sample.zip")")
 actual=$(shown | sed '1,2d')
 [ "$actual" = "$expected" ] || fail "$program on sample.zip: the clipboard holds
 $actual
