@@ -135,6 +135,21 @@ for sample in picture archive; do
         "$work/only64/quorlex.exe" "$file" 1 "$(declined n64.sph "$file")" $kind "$expected"
 done
 
+# A partner's worker is replaced like the program's own: a 32-bit plug-in
+# that faults in its support test, before the 32-bit BMP plug-in, fails
+# that call only, and the next worker of the partner's width goes on.
+# ExitProcess says goodbye to the plug-ins it ends with.
+for fixture in "faultsupp:faults:" "exit:ends the process:
+f86.spi detach"; do
+    what=${fixture#*:}
+    folder only32 spi
+    cp "$x86/fixtures/${fixture%%:*}.spi" "$work/only32/f86.spi"
+    check "quorlex64.exe: a plug-in of the partner's that ${what%%:*} is passed over" \
+        "$work/only32/quorlex64.exe" "$picture" 1 "f86.spi attach
+f86.spi IsSupported $(seen_at "$picture" 0)${what#*:}
+$(declined n86.spi "$picture")" dib "$release/samples/sample.bmp"
+done
+
 # A folder where an image fixture of each width takes the file: the
 # program's own width's is asked and takes it; the other's is never loaded.
 mkdir -p "$work/mixed"
