@@ -20,17 +20,19 @@
 #define STARTUP_ALIGNED __attribute__((force_align_arg_pointer))
 #endif
 
+// A worker's life: the block mapped and checked, the plug-ins asked, the
+// process ended.
 void Worker_Main(HANDLE block) {
     auto* registry = static_cast<PluginRegistry*>(
         MapViewOfFile(block, FILE_MAP_READ | FILE_MAP_WRITE, 0, 0, sizeof(PluginRegistry)));
     if (registry != nullptr && registry->magic == REGISTRY_MAGIC &&
         registry->size == sizeof(PluginRegistry)) {
-        registry->report.thread = GetCurrentThreadId();
         Plugin_EndOnFault(&registry->report);
         (void)Worker_Serve(registry, Worker_BindUser32);
     }
     // The outcome is in the block: no plug-in's DllMain runs on the way out.
     (void)TerminateProcess(GetCurrentProcess(), 0);
+    // Only should ending itself fail.
     ExitProcess(0);
 }
 

@@ -83,7 +83,6 @@ struct PluginFileAnswer {
 // the pass, the step and when it began, then counts the call in `serial`;
 // the run reads `serial` first and last to see one call's fields together.
 struct WorkerReport {
-    volatile uint32_t thread;      // the worker's own thread
     volatile uint32_t faultThread; // the thread whose fault ended the worker, or 0
     volatile uint32_t serial;      // calls begun
     volatile uint32_t file;
@@ -115,14 +114,14 @@ struct PluginRegistry {
 static_assert(sizeof(wchar_t) == 2, "UTF-16 units");
 static_assert(sizeof(PluginFileEntry) == 524, "file entry");
 static_assert(sizeof(PluginFileAnswer) == 4, "file answer");
-static_assert(sizeof(WorkerReport) == 40, "worker report");
+static_assert(sizeof(WorkerReport) == 36, "worker report");
 static_assert(offsetof(PluginRegistry, path) == 24, "path");
 static_assert(offsetof(PluginRegistry, ansiPath) == 24 + 65536, "ANSI path");
 static_assert(offsetof(PluginRegistry, head) == 24 + 65536 + 65536, "head");
 static_assert(offsetof(PluginRegistry, files) == 134172, "files");
 static_assert(offsetof(PluginRegistry, report) == 134172 + 524 * PLUGIN_FILES_MAX, "report");
-static_assert(offsetof(PluginRegistry, answers) == 670748 + 40, "answers");
-static_assert(sizeof(PluginRegistry) == 670788 + 4 * PLUGIN_FILES_MAX, "registry");
+static_assert(offsetof(PluginRegistry, answers) == 670748 + 36, "answers");
+static_assert(sizeof(PluginRegistry) == 670784 + 4 * PLUGIN_FILES_MAX, "registry");
 
 // The two folders plug-ins come from; the run's own, never shared.
 struct PluginFolders {
