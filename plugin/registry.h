@@ -61,7 +61,6 @@ enum class WorkerOutcome : uint32_t {
     Listed = 2,
     NotListed = 3,
     NothingTaken = 4,
-    Last = NothingTaken,
 };
 
 // One plug-in file, by full path; `failed`: a worker died or was given up
