@@ -30,11 +30,14 @@ build: configure
 	cmake --build --preset x86 -j $(JOBS)
 	cmake --build --preset x64 -j $(JOBS)
 
+# Where the x86 lane cannot be had, its session ends with 77 after a banner
+# and only the x86 footprint check runs: not through ctest, whose test
+# discovery would run the program the machine cannot run.
 test: build
 	sh fuzz/run.sh build/fuzz replay
 	sh tools/wine-session.sh build/x64 ctest --preset x64
 	sh tools/wine-session.sh build/x86 ctest --preset x86 || \
-	  { [ $$? -eq 77 ] && ctest --preset x86 -R footprint; }
+	  { [ $$? -eq 77 ] && sh tests/footprint.sh i686-w64-mingw32-objdump build/x86/bin/quorlex.exe; }
 
 # The demo needs only the program, its plug-ins, the clipboard reader and
 # the session's window owner.

@@ -10,12 +10,12 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 x86="$build/../x86"
 if [ "$2" != "--inside" ]; then
     . "$root/tools/lanes.sh"
-    missing=$(both_widths_missing "$x86/wine32")
+    missing=$(both_widths_missing)
     if [ -n "$missing" ]; then
         lanes_banner "THE LANE FOR BOTH WIDTHS" "$missing" "The hand-over is not timed."
         exit 77
     fi
-    exec sh "$root/tools/wine32-run.sh" --both "$x86/wine32" sh "$0" "$1" --inside
+    exec sh "$root/tools/wine32-run.sh" --both "$(wine32_dir)" sh "$0" "$1" --inside
 fi
 . "$build/wine-env.sh"
 . "$root/tools/lanes.sh"

@@ -19,13 +19,13 @@ if [ "$2" != "--inside" ]; then
         echo "$name: the x86 tree is not built ($x86): nothing to hand over to"
         exit 77
     fi
-    missing=$(both_widths_missing "$x86/wine32")
+    missing=$(both_widths_missing)
     if [ -n "$missing" ]; then
         lanes_banner "THE LANE FOR BOTH WIDTHS" "$missing" \
             "The hand-over between the two programs is not run."
         exit 77
     fi
-    exec sh "$root/tools/wine32-run.sh" --both "$x86/wine32" sh "$0" "$1" --inside
+    exec sh "$root/tools/wine32-run.sh" --both "$(wine32_dir)" sh "$0" "$1" --inside
 fi
 . "$(dirname "$0")/support/shell.sh"
 LC_ALL=C.UTF-8

@@ -1,14 +1,20 @@
 # What this machine lacks for the lanes that run 32-bit Wine under
 # qemu-user, if anything, for sh scripts to source. Both set the lane up
-# when they can (tools/wine32-setup.sh, once).
-#   wine32_missing WINE32_DIR: the x86 lane (32-bit Wine in a win32 prefix)
-#   both_widths_missing WINE32_DIR: the lane for both widths (one win64
-#     prefix running the 64-bit and the 32-bit Wine side by side)
-# Each prints nothing when the lane can run, else what it needs. Inside the
-# lane for both widths (tools/wine32-run.sh --both):
+# when they can (tools/wine32-setup.sh, once per machine, into a cache
+# outside the work tree); only what needs the lane waits for it.
+#   wine32_dir: the lane's folder, for tools/wine32-run.sh
+#   wine32_missing: the x86 lane (32-bit Wine in a win32 prefix)
+#   both_widths_missing: the lane for both widths (one win64 prefix
+#     running the 64-bit and the 32-bit Wine side by side)
+# Each of the two prints nothing when the lane can run, else what it needs,
+# in one line. Inside the lane for both widths (tools/wine32-run.sh --both):
 #   both_widths_prefix DIR LOG: makes DIR the session's win64 prefix, made
 #     once and kept, and starts its server; 1 when it cannot be made.
 lanes_tools="$(cd "$(dirname "$0")/../tools" 2>/dev/null && pwd)"
+
+wine32_dir() {
+    sh "$lanes_tools/wine32-setup.sh" --where
+}
 
 wine32_missing() {
     kernel=$(uname -r)
@@ -19,18 +25,32 @@ wine32_missing() {
         echo "Linux 6.7 or newer for a binfmt_misc of its own in a user namespace (this is $kernel)"
     elif ! unshare --user --map-root-user --mount true 2>/dev/null; then
         echo "user and mount namespaces (unshare --user --map-root-user --mount failed)"
-    elif ! sh "$lanes_tools/wine32-setup.sh" "$1" >&2; then
-        echo "the i386 Wine packages and qemu-user from the Debian mirror (download failed)"
-    elif ! sh "$lanes_tools/wine32-run.sh" "$1" true 2>/dev/null; then
+    elif ! lanes_setup; then
+        echo "the i386 Wine and qemu-user from the Debian mirror: could not $lanes_said"
+    elif ! sh "$lanes_tools/wine32-run.sh" "$(wine32_dir)" true 2>/dev/null; then
         echo "a binfmt_misc mounted in a user namespace (mount or register failed)"
     fi
 }
 
+# Sets the lane up, passing on what the set-up says; on failure, its reason
+# is in lanes_said.
+lanes_setup() {
+    lanes_log=$(mktemp)
+    sh "$lanes_tools/wine32-setup.sh" 2>"$lanes_log"
+    lanes_status=$?
+    cat "$lanes_log" >&2
+    lanes_said=$(sed -n 's/^wine32-setup: cannot //p' "$lanes_log" | tail -n 1)
+    rm -f "$lanes_log"
+    lanes_said=${lanes_said:-set them up}
+    return "$lanes_status"
+}
+
 both_widths_missing() {
-    missing=$(wine32_missing "$1")
+    missing=$(wine32_missing)
     if [ -n "$missing" ]; then
         echo "$missing"
-    elif ! sh "$lanes_tools/wine32-run.sh" --both "$1" test -e /usr/lib/wine/wine 2>/dev/null; then
+    elif ! sh "$lanes_tools/wine32-run.sh" --both "$(wine32_dir)" test -e /usr/lib/wine/wine \
+        2>/dev/null; then
         echo "an overlay mounted in a user namespace on /usr/lib/wine (mount failed)"
     fi
 }

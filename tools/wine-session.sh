@@ -4,9 +4,8 @@
 # the whole command so that the clipboard outlives each program. For the x86
 # tree it first sets up 32-bit Wine under qemu-user (tools/wine32-setup.sh);
 # where this machine cannot run it, it says so loudly, names what is
-# missing and ends with 77 without running the command. For the x64 tree,
-# with the x86 tree built beside it, it says as loudly when the lane for
-# both widths cannot run, and runs the command.
+# missing and ends with 77 without running the command. The x64 tree needs
+# nothing of the x86 lane: only its tests of both widths set that up.
 # Usage: tools/wine-session.sh BUILD_DIR command [args...]
 build="$(cd "$1" && pwd)"
 shift
@@ -16,17 +15,10 @@ tools="$(cd "$(dirname "$0")" && pwd)"
 . "$tools/lanes.sh"
 
 if [ -n "$QX_WINE32" ]; then
-    missing=$(wine32_missing "$QX_WINE32")
+    missing=$(wine32_missing)
     if [ -n "$missing" ]; then
         lanes_banner "THE x86 LANE" "$missing" "The x86 program is built and inspected, but not run."
         exit 77
-    fi
-elif [ -f "$build/../x86/bin/quorlex.exe" ]; then
-    # The x64 tree's tests and benchmark also run the lane for both widths.
-    missing=$(both_widths_missing "$build/../x86/wine32")
-    if [ -n "$missing" ]; then
-        lanes_banner "THE LANE FOR BOTH WIDTHS" "$missing" \
-            "The hand-over between the two programs is not run."
     fi
 fi
 
