@@ -5,6 +5,8 @@
 #                        the fuzz targets' seed corpus.
 # make dist:             writes dist/quorlex-<version>.zip, the release.
 # make fuzz:             fuzzes each target for FUZZ_SECONDS (default 60).
+# make offline-check:    make test in a fresh clone with no network and an
+#                        empty lane cache: green, with the banners.
 # Both install the Debian packages they need when run as root.
 
 PACKAGES := cmake make g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 \
@@ -15,7 +17,7 @@ FILE ?= samples/sample.bmp
 TARGET ?= x64
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps configure build test demo dist bench fuzz format clean
+.PHONY: all deps configure build test demo dist bench fuzz format clean offline-check
 
 all: build
 
@@ -58,6 +60,11 @@ bench: build
 	sh tools/wine-session.sh build/x64 sh bench/run.sh build/x64
 	sh tools/wine-session.sh build/x86 sh bench/run.sh build/x86 || [ $$? -eq 77 ]
 	sh tools/wine-session.sh build/x64 sh bench/both.sh build/x64 || [ $$? -eq 77 ]
+
+# make test as CI meets a machine without the x86 lane: a fresh clone, an
+# empty cache, no network. Needs root and the packages `make deps` installs.
+offline-check: deps
+	sh tools/offline-check.sh build/offline-check
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
