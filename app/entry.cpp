@@ -20,17 +20,21 @@
 #define STARTUP_ALIGNED __attribute__((force_align_arg_pointer))
 #endif
 
-// A worker's life: the block mapped and checked, the plug-ins asked, the
+// A worker's life: the record mapped and checked, the plug-ins asked, the
 // process ended.
-void Worker_Main(HANDLE block) {
-    auto* registry = static_cast<PluginRegistry*>(
-        MapViewOfFile(block, FILE_MAP_READ | FILE_MAP_WRITE, 0, 0, sizeof(PluginRegistry)));
+void Worker_Main(const WorkerHandles* handles) {
+    // Read-only: the handle the run gave allows no more.
+    auto* registry = static_cast<const PluginRegistry*>(
+        MapViewOfFile(handles->block, FILE_MAP_READ, 0, 0, sizeof(PluginRegistry)));
     if (registry != nullptr && registry->magic == REGISTRY_MAGIC &&
-        registry->size == sizeof(PluginRegistry)) {
-        Plugin_EndOnFault(&registry->report);
-        (void)Worker_Serve(registry, Worker_BindUser32);
+        registry->size == sizeof(PluginRegistry) && Plugin_StartTicks(handles->ticks)) {
+        PluginInput* input = Worker_Input(registry);
+        if (input != nullptr) {
+            Plugin_EndOnFault(handles->events);
+            (void)Worker_Serve(registry, input, handles->events, Worker_BindUser32);
+        }
     }
-    // The outcome is in the block: no plug-in's DllMain runs on the way out.
+    // Everything is reported: no plug-in's DllMain runs on the way out.
     (void)TerminateProcess(GetCurrentProcess(), 0);
     // Only should ending itself fail.
     ExitProcess(0);
@@ -41,9 +45,9 @@ extern "C" STARTUP_ALIGNED void Startup_Entry() {
     // open or a plug-in that crashes: the program shows only its own box.
     // A worker inherits the mode.
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
-    HANDLE block;
-    if (Worker_Block(&block)) {
-        Worker_Main(block);
+    WorkerHandles handles;
+    if (Worker_Handles(&handles)) {
+        Worker_Main(&handles);
     }
     int length = 0;
     const wchar_t* tail = Startup_Unquote(Startup_GetCommandTail(GetCommandLineW()), &length);

@@ -2,10 +2,13 @@
 // plug-in's picture placed as CF_DIB (with CF_DIBV5 and PNG when it has
 // alpha), an archive plug-in's entries listed and placed as text. A plug-in
 // that accepts the file but cannot decode or list it hands the file on to
-// the next.
+// the next. The decode or listing, the placing and the failure box are each
+// reported as a step of their own: the run gives each its own limit.
 #include "app/app.h"
 #include "clipboard/clipboard.h"
 #include "listing/listing.h"
+
+#include <string.h>
 
 // "Quorlex_BitMap()" and two double-byte characters, in code page 932.
 static const char FAILURE_TEXT[] = "Quorlex_BitMap()\x8E\xB8\x94\x73";
@@ -14,7 +17,7 @@ constexpr UINT FAILURE_CODE_PAGE = 932;
 // The failure text is code-page-932 bytes; shown as UTF-16 it reads right
 // whatever the system's code page. The box has one button: how it was
 // closed is not looked at.
-static void Startup_ShowFailure() {
+static void Worker_ShowFailure() {
     wchar_t text[64];
     if (MultiByteToWideChar(FAILURE_CODE_PAGE, MB_ERR_INVALID_CHARS, FAILURE_TEXT, -1, text, 64) !=
         0) {
@@ -24,7 +27,7 @@ static void Startup_ShowFailure() {
     }
 }
 
-static void Startup_FreeBoth(HLOCAL header, HLOCAL pixels) {
+static void Worker_FreeBoth(HLOCAL header, HLOCAL pixels) {
     if (header != nullptr) {
         LocalFree(header);
     }
@@ -33,18 +36,36 @@ static void Startup_FreeBoth(HLOCAL header, HLOCAL pixels) {
     }
 }
 
+// Reports the decode's return: the plug-in's result and, for a whole
+// picture, its size and depth.
+static void Worker_ReportPicture(const PluginReport* report, int result, const void* header,
+                                 int whole) {
+    BITMAPINFOHEADER info = {};
+    if (whole) {
+        memcpy(&info, header, sizeof info);
+    }
+    Plugin_ReturnSized(report, PluginStep::Decode, result, info.biWidth, info.biHeight,
+                       info.biBitCount);
+}
+
 // Decodes the picture with the accepting image plug-in and places it as
 // CF_DIB. 0 when the plug-in cannot decode it (a picture that is not whole
 // is not decoded); 1 once it has, whatever follows.
-static int Startup_Picture(PluginSearch* search) {
+static int Worker_Picture(PluginSearch* search) {
     HLOCAL headerHandle = nullptr;
     HLOCAL pixelHandle = nullptr;
     int failed = 0;
-    PluginCall call = Plugin_GetPicture(search, &headerHandle, &pixelHandle, &failed);
+    const PluginReport* report = &search->report;
+    PluginCall call =
+        Plugin_GetPicture(search->module, report, search->input, Plugin_Offset(search),
+                          &headerHandle, &pixelHandle, &failed);
     Plugin_EndIfHeapBroken();
-    if (call == PluginCall::Missing || failed != 0 || headerHandle == nullptr ||
+    if (call != PluginCall::Returned || failed != 0 || headerHandle == nullptr ||
         pixelHandle == nullptr) {
-        Startup_FreeBoth(headerHandle, pixelHandle);
+        if (call == PluginCall::Returned) {
+            Worker_ReportPicture(report, failed != 0 ? failed : SPI_READ_ERROR, nullptr, 0);
+        }
+        Worker_FreeBoth(headerHandle, pixelHandle);
         return 0;
     }
     // A block that yields no address (an empty one does not) supplies no bytes.
@@ -53,11 +74,15 @@ static int Startup_Picture(PluginSearch* search) {
     SIZE_T headerSize = header != nullptr ? LocalSize(headerHandle) : 0;
     SIZE_T pixelsSize = pixels != nullptr ? LocalSize(pixelHandle) : 0;
     int whole = Clipboard_DibIsWhole(header, headerSize, pixelsSize);
+    Worker_ReportPicture(report, failed, header, whole);
     if (whole) {
-        // Placing and the failure box take as long as they take.
-        Plugin_Report(search, PluginStep::Place);
-        if (!Quorlex_BitMap(header, headerSize, pixels, pixelsSize)) {
-            Startup_ShowFailure();
+        Plugin_Begin(report, PluginStep::Place);
+        int placed = Quorlex_BitMap(header, headerSize, pixels, pixelsSize);
+        Plugin_Return(report, PluginStep::Place, placed);
+        if (!placed) {
+            Plugin_Begin(report, PluginStep::Box);
+            Worker_ShowFailure();
+            Plugin_Return(report, PluginStep::Box, 1);
         }
     }
     if (header != nullptr) {
@@ -66,28 +91,36 @@ static int Startup_Picture(PluginSearch* search) {
     if (pixels != nullptr) {
         LocalUnlock(pixelHandle);
     }
-    Startup_FreeBoth(headerHandle, pixelHandle);
+    Worker_FreeBoth(headerHandle, pixelHandle);
     return whole;
 }
 
 // Lists the archive with the accepting archive plug-in's entry records.
 // None when the plug-in could not read the archive and the next plug-in is
 // asked.
-static WorkerOutcome Startup_Archive(PluginSearch* search) {
+static WorkerOutcome Worker_Archive(PluginSearch* search) {
     HLOCAL entries = nullptr;
     int wideRecords = 0;
     int failed = 0;
-    PluginCall call = Plugin_GetArchiveInfo(search, &entries, &wideRecords, &failed);
+    const PluginReport* report = &search->report;
+    PluginCall call = Plugin_GetArchiveInfo(search->module, report, search->input,
+                                            Plugin_Offset(search), &entries, &wideRecords, &failed);
     Plugin_EndIfHeapBroken();
-    if (call == PluginCall::Returned && failed != 0 && entries == nullptr) {
-        // The plug-in could not read the archive: the clipboard keeps what it has.
+    if (call == PluginCall::NotCalled) {
+        return WorkerOutcome::None;
+    }
+    // A plug-in that could not read the archive leaves the clipboard as it is.
+    int listed = call == PluginCall::Missing || failed == 0 || entries != nullptr;
+    Plugin_ReturnSized(report, PluginStep::List, failed, listed, 0, 0);
+    if (!listed) {
         return WorkerOutcome::None;
     }
     // A block that yields no address lists no entries.
     const void* records = entries != nullptr ? LocalLock(entries) : nullptr;
     SIZE_T size = records != nullptr ? LocalSize(entries) : 0;
-    Plugin_Report(search, PluginStep::Place);
-    int placed = Archive_List(search->registry->path, records, size, wideRecords);
+    Plugin_Begin(report, PluginStep::Place);
+    int placed = Archive_List(search->input->path, records, size, wideRecords);
+    Plugin_Return(report, PluginStep::Place, placed);
     if (records != nullptr) {
         LocalUnlock(entries);
     }
@@ -97,9 +130,9 @@ static WorkerOutcome Startup_Archive(PluginSearch* search) {
     return placed ? WorkerOutcome::Listed : WorkerOutcome::NotListed;
 }
 
-WorkerOutcome Startup_Take(PluginSearch* search) {
+WorkerOutcome Worker_Take(PluginSearch* search) {
     if (search->kind == PLUGIN_KIND_IMAGE) {
-        return Startup_Picture(search) ? WorkerOutcome::Decoded : WorkerOutcome::None;
+        return Worker_Picture(search) ? WorkerOutcome::Decoded : WorkerOutcome::None;
     }
-    return Startup_Archive(search);
+    return Worker_Archive(search);
 }

@@ -1,243 +1,248 @@
-// The run's side of the search: it starts a worker on the shared block and
-// watches it from here, with the time left of the call in progress. A
-// worker that dies without writing its outcome (a plug-in faulted, ended
-// the process or broke its heap), or that stays silent past the limit of
-// its call, is replaced: the plug-in whose call was in progress is marked
-// failed, and a new worker goes on with the next, in the same order and
-// passes. The run reads nothing of the block it did not check against what
-// it put there itself.
+// The run's side of the search: it starts a worker on the record, which the
+// worker maps read-only, and reads the worker's events from two pipes (its
+// steps, and its processor time from a thread of its own). Each event is
+// taken only as the legal next step (app/watch_rules.cpp); a worker that
+// says anything else, dies without its outcome (a plug-in faulted, ended
+// the process or broke its heap), or passes the limit of its step is
+// ended, the plug-in it was in is marked failed, and a new worker goes on
+// with the next, in the same order and passes. Each worker runs in a job
+// object of its own that ends it, and whatever a plug-in started, with the
+// run however the run ends.
 #include "app/app.h"
 
 #include <string.h>
 
-// How long a worker may take to reach its first call (a 32-bit Wine under
-// qemu-user starts a process in seconds on a loaded machine), and the
-// limit of a plug-in's load, free, version and support test, and of the
-// worker's own steps between them.
-constexpr DWORD WATCH_START_MS = 30000;
-constexpr DWORD WATCH_ANSWER_MS = 5000;
-// A decode or listing reports progress, if at all, at its start and end: it
-// is working while its worker uses processor time. It is given up after 30
-// s without any (a deadlock) or 5 minutes in all (an endless loop).
-constexpr DWORD WATCH_IDLE_MS = 30000;
-constexpr DWORD WATCH_DECODE_MS = 300000;
-constexpr DWORD WATCH_LOOK_MS = 1000;
 // Workers in a row that end before they ask anything, and the run stops.
 constexpr int WATCH_IDLE_WORKERS = 3;
+// How often the run reads the pipes while the worker runs.
+constexpr DWORD WATCH_POLL_MS = 10;
+// Room in each pipe: a worker asking many plug-ins never waits for the run.
+constexpr DWORD WATCH_PIPE_BYTES = 65536;
 
-// One look at the worker's report.
-struct WatchLook {
-    uint32_t serial;
-    uint32_t file;
-    uint32_t pass;
-    PluginStep step;
-    DWORD started;
-    uint32_t heard;
+// One pipe the run reads, and the part of an event read so far.
+struct WatchPipe {
+    HANDLE read;
+    HANDLE write; // the worker's end, closed by the run once it started
+    DWORD have;
+    BYTE pending[sizeof(WorkerEvent)];
 };
 
-// The report's fields between two equal counts of calls: one call's.
-static void Watch_Look(const WorkerReport* report, WatchLook* look) {
-    for (int tries = 0; tries < 8; ++tries) {
-        look->serial = report->serial;
-        look->file = report->file;
-        look->pass = report->pass;
-        uint32_t step = report->step;
-        look->step = step <= static_cast<uint32_t>(PluginStep::Last) ? static_cast<PluginStep>(step)
-                                                                     : PluginStep::Between;
-        look->started = report->started;
-        look->heard = report->heard;
-        if (report->serial == look->serial) {
-            return;
-        }
-    }
-}
+// A worker: its process, its job, its pipes and what the run saw of it.
+struct WatchRun {
+    PROCESS_INFORMATION process;
+    HANDLE job;
+    WatchPipe events;
+    WatchPipe ticks;
+    WatchWorker seen;
+    int illegal; // it said what the search does not allow
+};
 
-// The processor time a process has used, in 100 ns units.
-static ULONGLONG Watch_Cpu(HANDLE process) {
-    FILETIME created, ended, kernel, user;
-    if (!GetProcessTimes(process, &created, &ended, &kernel, &user)) {
+static int Watch_OpenPipe(WatchPipe* pipe) {
+    *pipe = WatchPipe{};
+    SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
+    if (!CreatePipe(&pipe->read, &pipe->write, &inherited, WATCH_PIPE_BYTES)) {
+        pipe->read = nullptr;
+        pipe->write = nullptr;
         return 0;
     }
-    return (static_cast<ULONGLONG>(kernel.dwHighDateTime) << 32 | kernel.dwLowDateTime) +
-           (static_cast<ULONGLONG>(user.dwHighDateTime) << 32 | user.dwLowDateTime);
+    // Only the worker's end goes to the worker.
+    return SetHandleInformation(pipe->read, HANDLE_FLAG_INHERIT, 0);
 }
 
-// Waits for the worker to end. 1 when it ended by itself, 0 when it was
-// given up (it is then ended here).
-static int Watch_Wait(const WorkerReport* report, HANDLE process) {
-    DWORD begun = GetTickCount();
-    DWORD lastLook = begun;
-    uint32_t serial = 0;
-    DWORD since = begun;
-    PluginStep step = PluginStep::Between;
-    ULONGLONG cpu = 0;
-    uint32_t heard = 0;
-    DWORD active = begun;
+static void Watch_CloseHandle(HANDLE* handle) {
+    if (*handle != nullptr) {
+        CloseHandle(*handle);
+        *handle = nullptr;
+    }
+}
+
+// Takes every whole event the pipe holds now. 0 once one was not legal.
+static int Watch_Drain(PluginRegistry* own, WatchRun* run, WatchPipe* pipe) {
     for (;;) {
-        DWORD now = GetTickCount();
-        WatchLook look;
-        Watch_Look(report, &look);
-        if (look.serial != serial) {
-            // When the step began, as the worker says, but never before the
-            // run last looked nor after now.
-            DWORD said = now - look.started;
-            since = said <= now - lastLook ? look.started : lastLook;
-            serial = look.serial;
-            step = look.step;
-            cpu = Watch_Cpu(process);
-            heard = look.heard;
-            active = now;
-        }
-        lastLook = now;
-        // The run looks again within a second, so that it sees a new step
-        // while it has most of its time left, and at the limit of this one.
-        DWORD wait = WATCH_LOOK_MS;
-        int givenUp = 0;
-        if (serial == 0) {
-            givenUp = now - begun >= WATCH_START_MS;
-        } else if (step == PluginStep::Decode || step == PluginStep::List) {
-            ULONGLONG used = Watch_Cpu(process);
-            if (used != cpu || look.heard != heard) {
-                cpu = used;
-                heard = look.heard;
-                active = now;
-            }
-            givenUp = now - active >= WATCH_IDLE_MS || now - since >= WATCH_DECODE_MS;
-        } else if (step != PluginStep::Place) {
-            givenUp = now - since >= WATCH_ANSWER_MS;
-            if (!givenUp && WATCH_ANSWER_MS - (now - since) < wait) {
-                wait = WATCH_ANSWER_MS - (now - since);
-            }
-        }
-        if (givenUp) {
-            break;
-        }
-        if (WaitForSingleObject(process, wait) != WAIT_TIMEOUT) {
+        DWORD available = 0;
+        if (!PeekNamedPipe(pipe->read, nullptr, 0, nullptr, &available, nullptr) ||
+            available == 0) {
             return 1;
         }
+        BYTE bytes[64 * sizeof(WorkerEvent)];
+        DWORD want = available < sizeof bytes ? available : sizeof bytes;
+        DWORD got = 0;
+        if (!ReadFile(pipe->read, bytes, want, &got, nullptr) || got == 0) {
+            return 1;
+        }
+        for (DWORD i = 0; i < got; ++i) {
+            pipe->pending[pipe->have++] = bytes[i];
+            if (pipe->have < sizeof(WorkerEvent)) {
+                continue;
+            }
+            pipe->have = 0;
+            WorkerEvent event;
+            memcpy(&event, pipe->pending, sizeof event);
+            // The ticks pipe carries processor time only.
+            if ((pipe == &run->ticks &&
+                 event.kind != static_cast<uint32_t>(WorkerEventKind::Cpu)) ||
+                !Watch_Take(own, &run->seen, &event, GetTickCount())) {
+                return 0;
+            }
+        }
     }
-    // A worker given up is ended whatever it holds; once it has gone, the
-    // next one starts.
-    (void)TerminateProcess(process, ERROR_TIMEOUT);
-    (void)WaitForSingleObject(process, WATCH_ANSWER_MS);
-    return 0;
 }
 
-// Writes what the run put in the block again, from its own copy: a worker
-// that was handed the block could have written anything. Only what a
-// worker reads is copied: the texts up to their ends and the listed files.
-static void Watch_Refresh(const PluginRegistry* own, PluginRegistry* shared) {
-    memcpy(shared, own, offsetof(PluginRegistry, path));
-    memcpy(shared->path, own->path, (static_cast<size_t>(lstrlenW(own->path)) + 1) * 2);
-    memcpy(shared->ansiPath, own->ansiPath, static_cast<size_t>(lstrlenA(own->ansiPath)) + 1);
-    memcpy(shared->head, own->head, sizeof own->head);
-    memcpy(shared->files, own->files, own->count * sizeof(PluginFileEntry));
-    memset(&shared->report, 0, sizeof shared->report);
+// A job that ends what is in it once the run lets go of it, by its own
+// hand or by its end. Null where the system has none to give: the worker
+// is still ended when it is given up.
+static HANDLE Watch_Job() {
+    HANDLE job = CreateJobObjectW(nullptr, nullptr);
+    if (job == nullptr) {
+        return nullptr;
+    }
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    if (!SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits)) {
+        CloseHandle(job);
+        return nullptr;
+    }
+    return job;
 }
 
-// Starts `program` as a worker on the block, which is all it inherits;
-// the block's handle goes in the environment.
-static int Watch_Start(const wchar_t* program, HANDLE block, PROCESS_INFORMATION* process) {
+// Starts `program` as a worker, suspended until it is in its job; it
+// inherits the record's read-only handle and its ends of the pipes, and
+// nothing else. Their values go in the environment.
+static int Watch_Start(const wchar_t* program, HANDLE block, WatchRun* run) {
     wchar_t line[PLUGIN_PATH_SIZE + 3];
     line[0] = L'"';
     lstrcpynW(line + 1, program, PLUGIN_PATH_SIZE);
     int length = lstrlenW(line);
     line[length] = L'"';
     line[length + 1] = L'\0';
-    if (!Worker_Describe(block)) {
+    WorkerHandles handles = {block, run->events.write, run->ticks.write};
+    if (!Worker_Describe(&handles)) {
         return 0;
     }
     STARTUPINFOEXW startup = {};
     startup.StartupInfo.cb = sizeof startup.StartupInfo;
-    DWORD flags = 0;
-    // Room for one handle in the attribute list. Where the list cannot be
-    // made, the block is still the only handle the run made inheritable.
+    DWORD flags = CREATE_SUSPENDED;
+    // Room for three handles in the attribute list. Where the list cannot
+    // be made, these are still the only handles the run made inheritable.
     alignas(8) BYTE attributes[128];
     SIZE_T size = 0;
     (void)InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
     auto* list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(attributes);
     if (size != 0 && size <= sizeof attributes &&
         InitializeProcThreadAttributeList(list, 1, 0, &size)) {
-        if (UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, &block,
-                                      sizeof block, nullptr, nullptr)) {
+        if (UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, &handles,
+                                      sizeof handles, nullptr, nullptr)) {
             startup.StartupInfo.cb = sizeof startup;
             startup.lpAttributeList = list;
-            flags = EXTENDED_STARTUPINFO_PRESENT;
+            flags |= EXTENDED_STARTUPINFO_PRESENT;
         } else {
             DeleteProcThreadAttributeList(list);
         }
     }
     int started = CreateProcessW(program, line, nullptr, nullptr, TRUE, flags, nullptr, nullptr,
-                                 &startup.StartupInfo, process);
+                                 &startup.StartupInfo, &run->process);
     if (startup.lpAttributeList != nullptr) {
         DeleteProcThreadAttributeList(startup.lpAttributeList);
     }
-    return started;
+    if (!started) {
+        return 0;
+    }
+    run->job = Watch_Job();
+    if (run->job != nullptr && !AssignProcessToJobObject(run->job, run->process.hProcess)) {
+        Watch_CloseHandle(&run->job);
+    }
+    if (ResumeThread(run->process.hThread) == static_cast<DWORD>(-1)) {
+        (void)TerminateProcess(run->process.hProcess, ERROR_TIMEOUT);
+        return 0;
+    }
+    return 1;
 }
 
-WorkerOutcome Watch_Ask(WatchAsk* ask, const wchar_t* program) {
-    PluginRegistry* own = ask->own;
+// Reads the worker's events until it ends, says what it may not, or
+// passes the limit of its step; it is then ended.
+static void Watch_Follow(PluginRegistry* own, WatchRun* run) {
+    for (;;) {
+        if (!Watch_Drain(own, run, &run->events) || !Watch_Drain(own, run, &run->ticks)) {
+            run->illegal = 1;
+            break;
+        }
+        uint32_t left = Watch_Limit(&run->seen, GetTickCount());
+        if (left == 0) {
+            break;
+        }
+        DWORD wait = left < WATCH_POLL_MS ? left : WATCH_POLL_MS;
+        if (WaitForSingleObject(run->process.hProcess, wait) != WAIT_TIMEOUT) {
+            // What it wrote before it ended is still in the pipes.
+            if (!Watch_Drain(own, run, &run->events)) {
+                run->illegal = 1;
+            }
+            break;
+        }
+    }
+    // Ended whatever it holds, with whatever a plug-in started; the run
+    // does not wait for them.
+    if (run->job != nullptr) {
+        (void)TerminateJobObject(run->job, ERROR_TIMEOUT);
+    } else {
+        (void)TerminateProcess(run->process.hProcess, ERROR_TIMEOUT);
+    }
+}
+
+static void Watch_Close(WatchRun* run) {
+    Watch_CloseHandle(&run->process.hThread);
+    Watch_CloseHandle(&run->process.hProcess);
+    Watch_CloseHandle(&run->job);
+    Watch_CloseHandle(&run->events.read);
+    Watch_CloseHandle(&run->events.write);
+    Watch_CloseHandle(&run->ticks.read);
+    Watch_CloseHandle(&run->ticks.write);
+}
+
+// One worker from start to end; 0 when it could not be started.
+static int Watch_One(WatchAsk* ask, const wchar_t* program, uint16_t machine, WatchRun* run) {
+    *run = WatchRun{};
+    if (!Watch_OpenPipe(&run->events) || !Watch_OpenPipe(&run->ticks) ||
+        !Watch_Start(program, ask->block, run)) {
+        Watch_Close(run);
+        return 0;
+    }
+    // The worker holds its ends now.
+    Watch_CloseHandle(&run->events.write);
+    Watch_CloseHandle(&run->ticks.write);
+    Watch_Begin(ask->registry, &run->seen, machine, GetTickCount());
+    Watch_Follow(ask->registry, run);
+    return 1;
+}
+
+WorkerOutcome Watch_Ask(WatchAsk* ask, const wchar_t* program, uint16_t machine) {
+    PluginRegistry* own = ask->registry;
     if (own->count == 0) {
         // No plug-in file to ask: no worker is started for it.
         return WorkerOutcome::NothingTaken;
     }
     int idle = 0;
     for (;;) {
-#ifdef QX_ASK_IN_PROCESS
-        // The benchmark's build that asks its plug-ins in this process,
-        // which weighs what the worker costs.
-        (void)program;
-        return Worker_Serve(own, ask->bindUser32);
-#endif
-        PluginRegistry* shared = ask->shared;
-        Watch_Refresh(own, shared);
-        PROCESS_INFORMATION process = {};
-        if (!Watch_Start(program, ask->block, &process)) {
+        WatchRun run;
+        if (!Watch_One(ask, program, machine, &run)) {
             return WorkerOutcome::None;
         }
-        int ended = Watch_Wait(&shared->report, process.hProcess);
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
-        uint32_t outcome = shared->report.outcome;
-        uint32_t taker = shared->report.taker;
-        if (outcome == static_cast<uint32_t>(WorkerOutcome::NothingTaken) ||
-            (outcome >= 1 && outcome < static_cast<uint32_t>(WorkerOutcome::NothingTaken) &&
-             taker < own->count && !own->files[taker].failed)) {
-            return static_cast<WorkerOutcome>(outcome);
+        WorkerOutcome outcome = WorkerOutcome::None;
+        WatchEnd end =
+            Watch_Settle(own, &run.seen, run.process.dwThreadId, &ask->retried, &outcome);
+        Watch_Close(&run);
+        if (end == WatchEnd::Done) {
+            return outcome;
         }
-        // The worker failed. Whom it was asking, if it said so within what
-        // this worker was given.
-        uint32_t serial = shared->report.serial;
-        uint32_t file = shared->report.file;
-        uint32_t pass = shared->report.pass;
-        uint32_t fault = shared->report.faultThread;
-        int asked = serial != 0 && file < own->count && pass <= 1 &&
-                    (pass > own->startPass || (pass == own->startPass && file >= own->startFile));
-        if (!asked) {
-            if (++idle == WATCH_IDLE_WORKERS) {
-                return WorkerOutcome::None;
-            }
-            continue;
+        idle = end == WatchEnd::Idle ? idle + 1 : 0;
+        if (idle == WATCH_IDLE_WORKERS) {
+            return WorkerOutcome::None;
         }
-        idle = 0;
-        own->startPass = pass;
-        // A fault on a thread that is not the worker's own (a plug-in's
-        // leftover thread) blames nobody: the plug-in in progress is asked
-        // once more, and only once.
-        uint32_t key = pass * PLUGIN_FILES_MAX + file;
-        if (ended && fault != 0 && fault != process.dwThreadId && ask->retried != key) {
-            ask->retried = key;
-            own->startFile = file;
-            continue;
-        }
-        own->files[file].failed = 1;
-        own->startFile = file + 1;
     }
 }
 
-int Watch_OtherWidthListed(const WatchAsk* ask) {
-    for (uint32_t i = 0; i < ask->own->count; ++i) {
-        if (ask->shared->answers[i].machine == PLUGIN_OTHER_MACHINE) {
+int Watch_OtherWidthListed(const PluginRegistry* own) {
+    for (uint32_t i = 0; i < own->count; ++i) {
+        if (own->files[i].machine == PLUGIN_OTHER_MACHINE) {
             return 1;
         }
     }

@@ -24,15 +24,12 @@ constexpr WORD PARTNER_MACHINE = PLUGIN_OTHER_MACHINE;
 // The partner beside the program: the build of the other width, decided by
 // its own PE header, so that a program never starts itself. 0 when there
 // is none.
-static int Startup_FindPartner(const PluginFolders* folders, const wchar_t* self,
-                               wchar_t* partner) {
+static int Run_FindPartner(const PluginFolders* folders, const wchar_t* self, wchar_t* partner) {
     return Plugin_InFolder(partner, folders->programDir, PARTNER_NAME) &&
            lstrcmpiW(partner, self) != 0 && Plugin_FileMachine(partner) == PARTNER_MACHINE;
 }
 
-// Fills the run's record: the path, its ANSI spelling, the head and the
-// listed plug-in files. 0 when the file cannot be read.
-static int Startup_Prepare(PluginRegistry* own, const wchar_t* path, PluginFolders* folders) {
+int Run_Prepare(PluginRegistry* own, const wchar_t* path, PluginFolders* folders) {
     int length = lstrlenW(path);
     DWORD size = FILE_HEAD_SIZE;
     char* head = length < REGISTRY_PATH_UNITS ? Util_ReadFile(path, &size) : nullptr;
@@ -64,76 +61,65 @@ static int Startup_Prepare(PluginRegistry* own, const wchar_t* path, PluginFolde
 
 // The search: this program's own workers, then, when none of its plug-ins
 // took the file and a file of the other width is listed, the partner's.
-static WorkerOutcome Startup_Ask(WatchAsk* ask, const PluginFolders* folders) {
+static WorkerOutcome Run_Ask(WatchAsk* ask, const PluginFolders* folders) {
     wchar_t self[PLUGIN_PATH_SIZE];
     DWORD selfLength = GetModuleFileNameW(nullptr, self, PLUGIN_PATH_SIZE);
     if (selfLength == 0 || selfLength >= PLUGIN_PATH_SIZE) {
         return WorkerOutcome::None;
     }
-    WorkerOutcome outcome = Watch_Ask(ask, self);
+    WorkerOutcome outcome = Watch_Ask(ask, self, PLUGIN_OWN_MACHINE);
     wchar_t partner[PLUGIN_PATH_SIZE];
-    if (outcome == WorkerOutcome::NothingTaken && Watch_OtherWidthListed(ask) &&
-        Startup_FindPartner(folders, self, partner)) {
+    if (outcome == WorkerOutcome::NothingTaken && Watch_OtherWidthListed(ask->registry) &&
+        Run_FindPartner(folders, self, partner)) {
         // The partner asks only its own width's files, from the first.
-        ask->own->startPass = 0;
-        ask->own->startFile = 0;
+        ask->registry->startPass = 0;
+        ask->registry->startFile = 0;
         ask->retried = MAXDWORD;
-        outcome = Watch_Ask(ask, partner);
+        outcome = Watch_Ask(ask, partner, PARTNER_MACHINE);
     }
     return outcome;
 }
 
-// The block the workers share: an unnamed mapping whose handle they inherit.
-static int Startup_Share(WatchAsk* ask) {
-#ifdef QX_ASK_IN_PROCESS
-    ask->shared = ask->own;
-    return 1;
-#endif
-    SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
-    ask->block = CreateFileMappingW(INVALID_HANDLE_VALUE, &inherited, PAGE_READWRITE, 0,
-                                    sizeof(PluginRegistry), nullptr);
-    if (ask->block == nullptr) {
-        return 0;
+// The record lives in an unnamed mapping that the run alone can write:
+// its workers inherit a handle that allows reading only.
+static PluginRegistry* Run_Share(HANDLE* mapping, HANDLE* readOnly) {
+    *readOnly = nullptr;
+    *mapping = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                  sizeof(PluginRegistry), nullptr);
+    if (*mapping == nullptr) {
+        return nullptr;
     }
-    ask->shared = static_cast<PluginRegistry*>(
-        MapViewOfFile(ask->block, FILE_MAP_READ | FILE_MAP_WRITE, 0, 0, sizeof(PluginRegistry)));
-    return ask->shared != nullptr;
-}
-
-static void Startup_Unshare(WatchAsk* ask) {
-#ifndef QX_ASK_IN_PROCESS
-    if (ask->shared != nullptr) {
-        UnmapViewOfFile(ask->shared);
+    HANDLE self = GetCurrentProcess();
+    if (!DuplicateHandle(self, *mapping, self, readOnly, FILE_MAP_READ, TRUE, 0)) {
+        *readOnly = nullptr;
+        return nullptr;
     }
-    if (ask->block != nullptr) {
-        CloseHandle(ask->block);
-    }
-#endif
-    ask->shared = nullptr;
-    ask->block = nullptr;
+    return static_cast<PluginRegistry*>(
+        MapViewOfFile(*mapping, FILE_MAP_READ | FILE_MAP_WRITE, 0, 0, sizeof(PluginRegistry)));
 }
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR path, int) {
     if (path[0] == L'\0') {
         return 1;
     }
+    HANDLE mapping = nullptr;
     WatchAsk ask = {};
     ask.retried = MAXDWORD;
-#ifdef QX_ASK_IN_PROCESS
-    ask.bindUser32 = Worker_BindUser32;
-#endif
-    ask.own = static_cast<PluginRegistry*>(
-        LocalAlloc(LMEM_FIXED | LMEM_ZEROINIT, sizeof(PluginRegistry)));
-    if (ask.own == nullptr) {
-        return 0;
-    }
+    ask.registry = Run_Share(&mapping, &ask.block);
     PluginFolders folders;
     WorkerOutcome outcome = WorkerOutcome::None;
-    if (Startup_Prepare(ask.own, path, &folders) && Startup_Share(&ask)) {
-        outcome = Startup_Ask(&ask, &folders);
+    if (ask.registry != nullptr && Run_Prepare(ask.registry, path, &folders)) {
+        outcome = Run_Ask(&ask, &folders);
     }
-    Startup_Unshare(&ask);
-    LocalFree(ask.own);
+    if (ask.registry != nullptr) {
+        UnmapViewOfFile(ask.registry);
+    }
+    if (ask.block != nullptr) {
+        CloseHandle(ask.block);
+    }
+    if (mapping != nullptr) {
+        CloseHandle(mapping);
+    }
     // A picture decoded counts whatever became of its placing; a listing
     // only once it was placed.
     return outcome == WorkerOutcome::Decoded || outcome == WorkerOutcome::Listed ? 1 : 0;

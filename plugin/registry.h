@@ -1,12 +1,10 @@
 // The search's record, PluginRegistry: what the run works out before any
 // plug-in code runs (the file, its head, the plug-in files in the order
-// they are asked) and what the worker that asks them reports back. It lives
-// in a block of memory shared by the run and its workers of both widths, so
-// its layout is the same on x86 and x64: fixed-size fields only.
-//
-// One writer per field: the run writes everything before `report`, and
-// writes it again from its own copy before each worker starts (a worker is
-// trusted with nothing); the worker writes `report` and `answers`.
+// they are asked) and what it has learnt of each file from its workers'
+// events (plugin/events.h): its width, whether it failed, and its answer
+// about the bytes HEAD_SKIP on. The run alone writes it, in a block of
+// memory it shares with its workers of both widths read-only, so its
+// layout is the same on x86 and x64: fixed-size fields only.
 #pragma once
 
 #include <windows.h>
@@ -37,64 +35,18 @@ constexpr WORD PLUGIN_OWN_MACHINE = MACHINE_X86;
 constexpr WORD PLUGIN_OTHER_MACHINE = MACHINE_X64;
 #endif
 
-// What a worker is doing: between calls, in a call into a plug-in, or
-// placing what a plug-in handed back (the clipboard, the failure box).
-enum class PluginStep : uint32_t {
-    Between = 0,
-    Load = 1,
-    Version = 2,
-    Support = 3,
-    SupportFurtherOn = 4,
-    Decode = 5,
-    List = 6,
-    Place = 7,
-    Free = 8,
-    Last = Free,
-};
-
-// How a worker's search ended. Decoded: a picture was decoded, whatever
-// became of its placing; Listed: a listing was placed; NotListed: the
-// clipboard refused it; NothingTaken: no plug-in of its width took the file.
-enum class WorkerOutcome : uint32_t {
-    None = 0,
-    Decoded = 1,
-    Listed = 2,
-    NotListed = 3,
-    NothingTaken = 4,
-};
-
-// One plug-in file, by full path; `failed`: a worker died or was given up
-// in a call into it, and it is not asked again.
+// One plug-in file, by full path, and what the run learnt of it: the
+// machine its header names (0 unread or none); `failed`, a worker died or
+// was given up in a call into it, and it is not asked again; `furtherOn`,
+// it accepted the head HEAD_SKIP bytes on.
 struct PluginFileEntry {
     wchar_t path[PLUGIN_PATH_SIZE];
-    uint32_t failed;
-};
-
-// What a worker found of a file: the machine its header names (0 unread or
-// none) and whether it accepts the head HEAD_SKIP bytes on.
-struct PluginFileAnswer {
     uint16_t machine;
+    uint8_t failed;
     uint8_t furtherOn;
-    uint8_t reserved;
-};
-
-// The worker's report. Before each call into a plug-in it writes the file,
-// the pass, the step and when it began, then counts the call in `serial`;
-// the run reads `serial` first and last to see one call's fields together.
-struct WorkerReport {
-    volatile uint32_t faultThread; // the thread whose fault ended the worker, or 0
-    volatile uint32_t serial;      // calls begun
-    volatile uint32_t file;
-    volatile uint32_t pass;
-    volatile uint32_t step;    // a PluginStep
-    volatile uint32_t started; // GetTickCount() when the step began
-    volatile uint32_t heard;   // progress reports in the step
-    volatile uint32_t outcome; // a WorkerOutcome
-    volatile uint32_t taker;   // the file that took it, with Decoded, Listed or NotListed
 };
 
 struct PluginRegistry {
-    // Written by the run.
     uint32_t magic;
     uint32_t size;
     uint32_t count;     // files listed
@@ -105,22 +57,16 @@ struct PluginRegistry {
     char ansiPath[REGISTRY_ANSI_BYTES];
     char head[FILE_HEAD_SIZE + 4]; // the file's first bytes, zero past its end
     PluginFileEntry files[PLUGIN_FILES_MAX];
-    // Written by the worker.
-    WorkerReport report;
-    PluginFileAnswer answers[PLUGIN_FILES_MAX];
 };
 
 static_assert(sizeof(wchar_t) == 2, "UTF-16 units");
 static_assert(sizeof(PluginFileEntry) == 524, "file entry");
-static_assert(sizeof(PluginFileAnswer) == 4, "file answer");
-static_assert(sizeof(WorkerReport) == 36, "worker report");
+static_assert(offsetof(PluginFileEntry, machine) == 520, "file entry's machine");
 static_assert(offsetof(PluginRegistry, path) == 24, "path");
 static_assert(offsetof(PluginRegistry, ansiPath) == 24 + 65536, "ANSI path");
 static_assert(offsetof(PluginRegistry, head) == 24 + 65536 + 65536, "head");
 static_assert(offsetof(PluginRegistry, files) == 134172, "files");
-static_assert(offsetof(PluginRegistry, report) == 134172 + 524 * PLUGIN_FILES_MAX, "report");
-static_assert(offsetof(PluginRegistry, answers) == 670748 + 36, "answers");
-static_assert(sizeof(PluginRegistry) == 670784 + 4 * PLUGIN_FILES_MAX, "registry");
+static_assert(sizeof(PluginRegistry) == 134172 + 524 * PLUGIN_FILES_MAX, "registry");
 
 // The two folders plug-ins come from; the run's own, never shared.
 struct PluginFolders {

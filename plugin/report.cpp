@@ -1,27 +1,57 @@
-// The worker's report to the run: before each call into a plug-in, which
-// file, which step and when it began; and, should the worker die of a
-// fault, which thread faulted. The worker's last chance is set again before
-// every call, for runtimes that plug-ins are built with set filters of
-// their own.
-#include "plugin/search.h"
+// The worker's report to the run: each event written whole to the pipe the
+// run reads; the worker's processor time from a thread that does nothing
+// else; and, should the worker die of a fault, which thread faulted. The
+// worker's last chance is set again before every call, for runtimes that
+// plug-ins are built with set filters of their own.
+#include "plugin/report.h"
 
-// The report a fault is written to: set once the worker has its block.
-static WorkerReport* g_faultReport;
+// The pipe a fault is reported on: set once the worker has it.
+static HANDLE g_faultEvents;
 
-// The last chance of every thread of the worker: it notes which thread
+// Writes one event; a pipe the run no longer reads is the run's end, and
+// then nothing is worth reporting.
+static void Plugin_Send(HANDLE pipe, const WorkerEvent* event) {
+    if (pipe == nullptr) {
+        return;
+    }
+    DWORD written;
+    (void)WriteFile(pipe, event, sizeof *event, &written, nullptr);
+}
+
+static void Plugin_Sized(const PluginReport* report, WorkerEventKind kind, PluginStep step,
+                         int32_t result, int32_t width, int32_t height, uint32_t depth) {
+    WorkerEvent event = {};
+    event.kind = static_cast<uint32_t>(kind);
+    event.file = report->file;
+    event.pass = report->pass;
+    event.step = static_cast<uint32_t>(step);
+    event.result = result;
+    event.width = width;
+    event.height = height;
+    event.depth = depth;
+    Plugin_Send(report->events, &event);
+}
+
+static void Plugin_Event(const PluginReport* report, WorkerEventKind kind, PluginStep step,
+                         int32_t result) {
+    Plugin_Sized(report, kind, step, result, 0, 0, 0);
+}
+
+// The last chance of every thread of the worker: it reports which thread
 // faulted (the run blames nobody for a fault on a plug-in's own thread)
 // and ends the process at once and quietly, with the exception's code: no
 // crash dialog, no debugger, nothing of the plug-ins run on the way out.
 static LONG WINAPI Plugin_Filter(EXCEPTION_POINTERS* exception) {
-    if (g_faultReport != nullptr) {
-        g_faultReport->faultThread = GetCurrentThreadId();
-    }
+    WorkerEvent event = {};
+    event.kind = static_cast<uint32_t>(WorkerEventKind::Fault);
+    event.result = static_cast<int32_t>(GetCurrentThreadId());
+    Plugin_Send(g_faultEvents, &event);
     (void)TerminateProcess(GetCurrentProcess(), exception->ExceptionRecord->ExceptionCode);
     return EXCEPTION_CONTINUE_SEARCH;
 }
 
-void Plugin_EndOnFault(WorkerReport* report) {
-    g_faultReport = report;
+void Plugin_EndOnFault(HANDLE events) {
+    g_faultEvents = events;
     // The filter it replaces is none of the program's: it is not kept.
     (void)SetUnhandledExceptionFilter(Plugin_Filter);
 }
@@ -32,24 +62,65 @@ constexpr UINT HEAP_BROKEN = 0xC0000374;
 void Plugin_EndIfHeapBroken() {
     // A plug-in that wrote past the end of a block it handed back broke the
     // heap its worker places from: the worker ends, as Windows would end it
-    // on finding the damage, with the call still reported, and the run
-    // blames that plug-in. The damage may be found or not, now or later;
-    // looked for here, it is found before anything of it is placed.
+    // on finding the damage, with the call still open, and the run blames
+    // that plug-in. The damage may be found or not, now or later; looked
+    // for here, it is found before anything of it is placed.
     if (!HeapValidate(GetProcessHeap(), 0, nullptr)) {
         (void)TerminateProcess(GetCurrentProcess(), HEAP_BROKEN);
     }
 }
 
-void Plugin_Report(const PluginSearch* search, PluginStep step) {
-    if (step != PluginStep::Between) {
-        (void)SetUnhandledExceptionFilter(Plugin_Filter);
+void Plugin_Begin(const PluginReport* report, PluginStep step) {
+    (void)SetUnhandledExceptionFilter(Plugin_Filter);
+    Plugin_Event(report, WorkerEventKind::Begin, step, 0);
+}
+
+void Plugin_Return(const PluginReport* report, PluginStep step, int32_t result) {
+    Plugin_Event(report, WorkerEventKind::Return, step, result);
+}
+
+void Plugin_ReturnSized(const PluginReport* report, PluginStep step, int32_t result, int32_t width,
+                        int32_t height, uint32_t depth) {
+    Plugin_Sized(report, WorkerEventKind::Return, step, result, width, height, depth);
+}
+
+void Plugin_Width(const PluginReport* report, uint16_t machine) {
+    Plugin_Event(report, WorkerEventKind::Width, PluginStep::Between, machine);
+}
+
+void Plugin_Outcome(const PluginReport* report, WorkerOutcome outcome) {
+    Plugin_Event(report, WorkerEventKind::Outcome, PluginStep::Between,
+                 static_cast<int32_t>(outcome));
+}
+
+// The processor time of every thread of the worker, twice a second: what
+// the run judges a long decode by (under Wine the run cannot read another
+// process's time). The thread takes no lock a plug-in could hold: it
+// neither allocates nor loads anything.
+static DWORD WINAPI Plugin_Ticks(void* pipe) {
+    for (;;) {
+        FILETIME created, ended, kernel, user;
+        ULONGLONG used = 0;
+        if (GetProcessTimes(GetCurrentProcess(), &created, &ended, &kernel, &user)) {
+            used = (static_cast<ULONGLONG>(kernel.dwHighDateTime) << 32 | kernel.dwLowDateTime) +
+                   (static_cast<ULONGLONG>(user.dwHighDateTime) << 32 | user.dwLowDateTime);
+        }
+        WorkerEvent event = {};
+        event.kind = static_cast<uint32_t>(WorkerEventKind::Cpu);
+        // In milliseconds, wrapping as the run's clock does.
+        event.result = static_cast<int32_t>(static_cast<uint32_t>(used / 10000));
+        Plugin_Send(static_cast<HANDLE>(pipe), &event);
+        Sleep(500);
     }
-    WorkerReport* report = &search->registry->report;
-    report->file = static_cast<uint32_t>(search->current);
-    report->pass = static_cast<uint32_t>(search->pass);
-    report->step = static_cast<uint32_t>(step);
-    report->started = GetTickCount();
-    report->heard = 0;
-    // Counted last: the run reads the fields between two equal counts.
-    report->serial = report->serial + 1;
+}
+
+int Plugin_StartTicks(HANDLE ticks) {
+    // A small stack: the thread calls three system functions.
+    HANDLE thread = CreateThread(nullptr, 65536, Plugin_Ticks, ticks,
+                                 STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
+    if (thread == nullptr) {
+        return 0;
+    }
+    CloseHandle(thread);
+    return 1;
 }

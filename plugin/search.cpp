@@ -4,28 +4,28 @@
 // or "00AM"; any other text is no plug-in of ours. Every plug-in sees the
 // file's head before any takes the file HEAD_SKIP bytes on; each is asked
 // about both while it is loaded the one time, and its answer about the
-// bytes further on is kept, in the registry, for when none took the head.
-// A worker that follows one that died goes on where the run says.
+// bytes further on is reported, so that the run keeps it for when none took
+// the head. A worker that follows one that died goes on where the run's
+// record says, with what the run learnt of each file.
 #include "plugin/search.h"
 
-void Plugin_StartSearch(PluginSearch* search, PluginRegistry* registry) {
+#include <string.h>
+
+void Plugin_StartSearch(PluginSearch* search, const PluginRegistry* registry,
+                        const PluginInput* input, HANDLE events) {
     search->registry = registry;
-    search->ansiPath = registry->hasAnsiPath ? registry->ansiPath : nullptr;
+    search->input = input;
+    search->report.events = events;
+    search->report.file = 0;
     search->pass = registry->startPass == 1 ? 1 : 0;
+    search->report.pass = static_cast<uint32_t>(search->pass);
     search->next = static_cast<int>(registry->startFile);
-    search->current = 0;
     search->module = nullptr;
     search->kind = PLUGIN_KIND_NONE;
-}
-
-PluginKind Plugin_Kind(const char* version) {
-    if (lstrcmpA(version, SPI_VERSION_IMAGE) == 0) {
-        return PLUGIN_KIND_IMAGE;
+    for (int i = 0; i < PLUGIN_FILES_MAX; ++i) {
+        search->machine[i] = registry->files[i].machine;
+        search->furtherOn[i] = registry->files[i].furtherOn;
     }
-    if (lstrcmpA(version, SPI_VERSION_ARCHIVE) == 0) {
-        return PLUGIN_KIND_ARCHIVE;
-    }
-    return PLUGIN_KIND_NONE;
 }
 
 // The version buffer: what the plug-in is told it may write, and room past
@@ -37,49 +37,47 @@ constexpr int VERSION_BUFFER = 1024;
 // answer for the second pass.
 static void Plugin_AskFurtherOn(PluginSearch* search) {
     int accepted = 0;
-    PluginCall call = Plugin_IsSupported(search, search->registry->head + HEAD_SKIP,
+    PluginCall call = Plugin_IsSupported(search->module, &search->report, search->input,
+                                         search->input->head + HEAD_SKIP,
                                          PluginStep::SupportFurtherOn, &accepted);
-    search->registry->answers[search->current].furtherOn = call == PluginCall::Returned && accepted;
+    search->furtherOn[search->report.file] = call == PluginCall::Returned && accepted;
 }
 
-// Whether listed file `index` is of this program's width, read from its
-// header (what an earlier worker wrote is not trusted) and kept in the
-// registry for the run, which starts the partner for files of the other.
-static int Plugin_IsOwnWidth(PluginRegistry* registry, int index) {
-    WORD machine = Plugin_FileMachine(registry->files[index].path);
-    registry->answers[index].machine = machine;
-    return machine == PLUGIN_OWN_MACHINE;
-}
-
-// Loads the file, when its header says it is of this program's width, and
-// checks its version. In the first pass it asks the plug-in about the
-// head, and when it declines, about the bytes further on; in the second it
-// takes the kept answer. 1 when it accepts, and it then stays loaded.
+// Loads file `index`, when it is of this program's width (in the first
+// pass its header is read and reported), and checks its version. In the
+// first pass it asks the plug-in about the head, and when it declines,
+// about the bytes further on; in the second it takes the kept answer. 1
+// when it accepts, and it then stays loaded.
 static int Plugin_Ask(PluginSearch* search, int index) {
-    search->current = index;
+    search->report.file = static_cast<uint32_t>(index);
+    search->report.pass = static_cast<uint32_t>(search->pass);
     search->module = nullptr;
-    if (!Plugin_IsOwnWidth(search->registry, index)) {
+    if (search->pass == 0) {
+        search->machine[index] = Plugin_FileMachine(search->registry->files[index].path);
+        Plugin_Width(&search->report, search->machine[index]);
+    }
+    if (search->machine[index] != PLUGIN_OWN_MACHINE) {
         return 0;
     }
-    search->module = Plugin_Load(search, index);
+    search->module = Plugin_Load(search->registry->files[index].path, &search->report);
     if (search->module == nullptr) {
         return 0;
     }
     char version[VERSION_BUFFER] = {};
-    PluginCall call = Plugin_GetVersion(search, version, VERSION_TOLD);
-    version[VERSION_TOLD] = '\0';
-    search->kind = Plugin_Kind(version);
+    PluginCall call = Plugin_GetVersion(search->module, &search->report, version, VERSION_TOLD);
+    search->kind = call == PluginCall::Returned ? Plugin_Kind(version) : PLUGIN_KIND_NONE;
     int accepted = search->pass == 1;
-    if (call == PluginCall::Returned && search->kind != PLUGIN_KIND_NONE && !accepted) {
-        call = Plugin_IsSupported(search, search->registry->head, PluginStep::Support, &accepted);
-        if (call == PluginCall::Returned && !accepted) {
+    if (search->kind != PLUGIN_KIND_NONE && !accepted) {
+        call = Plugin_IsSupported(search->module, &search->report, search->input,
+                                  search->input->head, PluginStep::Support, &accepted);
+        if (call != PluginCall::Missing && !accepted) {
             Plugin_AskFurtherOn(search);
         }
     }
-    if (call == PluginCall::Returned && search->kind != PLUGIN_KIND_NONE && accepted) {
+    if (call != PluginCall::Missing && search->kind != PLUGIN_KIND_NONE && accepted) {
         return 1;
     }
-    Plugin_Free(search);
+    Plugin_Release(search);
     return 0;
 }
 
@@ -89,8 +87,8 @@ int Plugin_Find(PluginSearch* search) {
     if (search->module != nullptr && search->pass == 0) {
         Plugin_AskFurtherOn(search);
     }
-    Plugin_Free(search);
-    PluginRegistry* registry = search->registry;
+    Plugin_Release(search);
+    const PluginRegistry* registry = search->registry;
     int count = static_cast<int>(registry->count);
     if (count > PLUGIN_FILES_MAX) {
         count = PLUGIN_FILES_MAX;
@@ -98,8 +96,7 @@ int Plugin_Find(PluginSearch* search) {
     for (;;) {
         while (search->next < count) {
             int index = search->next++;
-            if (!registry->files[index].failed &&
-                (search->pass == 0 || registry->answers[index].furtherOn) &&
+            if (!registry->files[index].failed && (search->pass == 0 || search->furtherOn[index]) &&
                 Plugin_Ask(search, index)) {
                 return 1;
             }
@@ -117,5 +114,9 @@ SpiWord Plugin_Offset(const PluginSearch* search) {
 }
 
 void Plugin_Release(PluginSearch* search) {
-    Plugin_Free(search);
+    HMODULE module = search->module;
+    search->module = nullptr;
+    if (module != nullptr) {
+        Plugin_Free(module, &search->report);
+    }
 }

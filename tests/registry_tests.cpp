@@ -17,6 +17,7 @@ std::string Host(const char* name) {
 PluginRegistry* g_registry =
     static_cast<PluginRegistry*>(LocalAlloc(LMEM_FIXED | LMEM_ZEROINIT, sizeof(PluginRegistry)));
 PluginSearch g_search;
+PluginInput* g_input;
 
 // Unloads everything, forgets the registry's state and removes the
 // plug-ins left beside this program.
@@ -71,11 +72,16 @@ Found Search(const char* tag = "HEAD") {
     PluginFolders folders;
     Plugin_Init(&folders);
     Plugin_ListFiles(g_registry, &folders);
-    Plugin_StartSearch(&g_search, g_registry);
+    if (g_input != nullptr) {
+        VirtualFree(g_input, 0, MEM_RELEASE);
+    }
+    g_input = Worker_Input(g_registry);
+    // In this process the search reports to nobody.
+    Plugin_StartSearch(&g_search, g_registry, g_input, nullptr);
     if (!Plugin_Find(&g_search)) {
         return {"", -1};
     }
-    return {NameOf(g_registry->files[g_search.current].path), g_search.pass};
+    return {NameOf(g_registry->files[g_search.report.file].path), g_search.pass};
 }
 
 // The log of a search in which every listed plug-in declines, each loaded

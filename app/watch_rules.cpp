@@ -1,0 +1,324 @@
+// The rules by which the run reads a worker's events. A worker walks the
+// listed files in order, in the first pass (the head) and then the second
+// (the bytes HEAD_SKIP on), from where the record says; each file it comes
+// to in the first pass it reports with its width, and a file of its width
+// it loads, asks and frees in the order of the steps below. Files the run
+// knows to be passed over (failed, of the other width, without an answer
+// for the second pass) it may pass over in silence; no other. An outcome
+// counts only when the worker earned it, and every step has a limit.
+#include "app/watch.h"
+
+// What happened to the current file in this worker.
+constexpr uint32_t WATCH_WIDTH = 1u << 0;    // its header names this worker's width
+constexpr uint32_t WATCH_LOADING = 1u << 1;  // its load was begun
+constexpr uint32_t WATCH_LOADED = 1u << 2;   // it is loaded
+constexpr uint32_t WATCH_VERSION = 1u << 3;  // its version text was read
+constexpr uint32_t WATCH_SUPPORT = 1u << 4;  // the support test of the head returned
+constexpr uint32_t WATCH_ACCEPTED = 1u << 5; // ... and accepted it
+constexpr uint32_t WATCH_FURTHER = 1u << 6;  // it was asked about the bytes further on
+constexpr uint32_t WATCH_TAKING = 1u << 7;   // its decode or listing began
+constexpr uint32_t WATCH_TAKEN = 1u << 8;    // ... and returned
+constexpr uint32_t WATCH_WHOLE = 1u << 9;    // ... with a whole picture, or with a listing
+constexpr uint32_t WATCH_PLACING = 1u << 10; // what it handed back is being placed
+constexpr uint32_t WATCH_PLACED = 1u << 11;  // ... and placing returned
+constexpr uint32_t WATCH_BOX = 1u << 12;     // the failure box was shown
+constexpr uint32_t WATCH_FREED = 1u << 13;   // it was freed: the worker is done with it
+constexpr uint32_t WATCH_SEEN = 1u << 14;    // the worker has come to it
+
+void Watch_Begin(const PluginRegistry* own, WatchWorker* worker, uint16_t machine, uint32_t now) {
+    *worker = WatchWorker{};
+    worker->machine = machine;
+    worker->started = now;
+    worker->pass = own->startPass == 1 ? 1 : 0;
+    worker->expected = own->startFile;
+    worker->stepBegan = now;
+    worker->open = PluginStep::Between;
+    worker->outcome = WorkerOutcome::None;
+}
+
+// Whether a worker in `pass` may pass over file `index` without a word.
+static int Watch_Passable(const PluginRegistry* own, const WatchWorker* worker, uint32_t pass,
+                          uint32_t index) {
+    const PluginFileEntry* file = &own->files[index];
+    if (file->failed) {
+        return 1;
+    }
+    return pass == 1 && (!file->furtherOn || file->machine != worker->machine);
+}
+
+// Whether every file of `pass` from `from` up to `to` may be passed over.
+static int Watch_PassableUpTo(const PluginRegistry* own, const WatchWorker* worker, uint32_t pass,
+                              uint32_t from, uint32_t to) {
+    for (uint32_t i = from; i < to; ++i) {
+        if (!Watch_Passable(own, worker, pass, i)) {
+            return 0;
+        }
+    }
+    return 1;
+}
+
+// Whether the worker is done with its current file: one of another width,
+// one that did not load, or one it freed.
+static int Watch_FileDone(const WatchWorker* worker) {
+    uint32_t flags = worker->flags;
+    if (!(flags & WATCH_WIDTH)) {
+        return 1;
+    }
+    return (flags & WATCH_LOADING) && (!(flags & WATCH_LOADED) || (flags & WATCH_FREED));
+}
+
+// Whether the worker may come to file `index` of `pass` next.
+static int Watch_MayComeTo(const PluginRegistry* own, const WatchWorker* worker, uint32_t pass,
+                           uint32_t index) {
+    if (worker->open != PluginStep::Between || !Watch_FileDone(worker) ||
+        worker->outcome != WorkerOutcome::None || pass > 1 || index >= own->count ||
+        pass < worker->pass || Watch_Passable(own, worker, pass, index)) {
+        return 0;
+    }
+    if (pass == worker->pass) {
+        return index >= worker->expected &&
+               Watch_PassableUpTo(own, worker, pass, worker->expected, index);
+    }
+    // Into the second pass: the rest of the first may all be passed over.
+    return Watch_PassableUpTo(own, worker, 0, worker->expected, own->count) &&
+           Watch_PassableUpTo(own, worker, 1, 0, index);
+}
+
+static void Watch_ComeTo(WatchWorker* worker, uint32_t pass, uint32_t index, uint32_t flags) {
+    worker->pass = pass;
+    worker->file = index;
+    worker->expected = index + 1;
+    worker->flags = flags | WATCH_SEEN;
+    worker->kind = 0;
+    worker->placed = 0;
+}
+
+// Whether step `step` about the current file may begin now.
+static int Watch_MayBegin(const WatchWorker* worker, PluginStep step) {
+    uint32_t flags = worker->flags;
+    int loaded = (flags & WATCH_LOADED) && !(flags & WATCH_FREED);
+    int firstPass = worker->pass == 0;
+    switch (step) {
+    case PluginStep::Load:
+        return (flags & WATCH_WIDTH) && !(flags & WATCH_LOADING);
+    case PluginStep::Version:
+        return loaded && !(flags & WATCH_VERSION);
+    case PluginStep::Support:
+        return loaded && firstPass && (flags & WATCH_VERSION) && worker->kind != 0 &&
+               !(flags & (WATCH_SUPPORT | WATCH_TAKING));
+    case PluginStep::SupportFurtherOn:
+        // After the head was declined, or after a decode or listing failed.
+        return loaded && firstPass && worker->kind != 0 && (flags & WATCH_SUPPORT) &&
+               !(flags & (WATCH_FURTHER | WATCH_WHOLE));
+    case PluginStep::Decode:
+    case PluginStep::List:
+        return loaded && (flags & WATCH_VERSION) && !(flags & WATCH_TAKING) &&
+               worker->kind ==
+                   (step == PluginStep::Decode ? PLUGIN_KIND_IMAGE : PLUGIN_KIND_ARCHIVE) &&
+               (!firstPass || (flags & WATCH_ACCEPTED));
+    case PluginStep::Place:
+        return loaded && (flags & WATCH_WHOLE) && !(flags & WATCH_PLACING);
+    case PluginStep::Box:
+        return loaded && (flags & WATCH_PLACED) && !worker->placed &&
+               worker->kind == PLUGIN_KIND_IMAGE && !(flags & WATCH_BOX);
+    case PluginStep::Free:
+        return loaded;
+    default:
+        return 0;
+    }
+}
+
+// Records what a returning step says.
+static void Watch_Returned(PluginRegistry* own, WatchWorker* worker, const WorkerEvent* event) {
+    int32_t result = event->result;
+    switch (worker->open) {
+    case PluginStep::Load:
+        worker->flags |= result == 1 ? WATCH_LOADED : 0;
+        break;
+    case PluginStep::Version:
+        worker->flags |= WATCH_VERSION;
+        worker->kind = result == PLUGIN_KIND_IMAGE || result == PLUGIN_KIND_ARCHIVE ? result : 0;
+        break;
+    case PluginStep::Support:
+        worker->flags |= WATCH_SUPPORT | (result != 0 ? WATCH_ACCEPTED : 0);
+        break;
+    case PluginStep::SupportFurtherOn:
+        worker->flags |= WATCH_FURTHER;
+        own->files[worker->file].furtherOn = result != 0;
+        break;
+    case PluginStep::Decode:
+        // A decode counts when the plug-in succeeded with a whole picture.
+        worker->flags |= WATCH_TAKEN | (result == 0 && event->depth != 0 ? WATCH_WHOLE : 0);
+        break;
+    case PluginStep::List:
+        // A listing is placed unless the plug-in failed with no entries.
+        worker->flags |= WATCH_TAKEN | (event->width == 1 ? WATCH_WHOLE : 0);
+        break;
+    case PluginStep::Place:
+        worker->flags |= WATCH_PLACED;
+        worker->placed = result == 1;
+        break;
+    case PluginStep::Box:
+        break;
+    case PluginStep::Free:
+        worker->flags |= WATCH_FREED;
+        break;
+    default:
+        break;
+    }
+}
+
+// Whether `outcome` is one the worker earned, with its current file.
+static int Watch_Earned(const PluginRegistry* own, const WatchWorker* worker,
+                        WorkerOutcome outcome) {
+    uint32_t flags = worker->flags;
+    int ownWidth = (flags & WATCH_SEEN) && own->files[worker->file].machine == worker->machine;
+    switch (outcome) {
+    case WorkerOutcome::Decoded:
+        return ownWidth && worker->kind == PLUGIN_KIND_IMAGE && (flags & WATCH_WHOLE);
+    case WorkerOutcome::Listed:
+    case WorkerOutcome::NotListed:
+        return ownWidth && worker->kind == PLUGIN_KIND_ARCHIVE && (flags & WATCH_PLACED) &&
+               worker->placed == (outcome == WorkerOutcome::Listed);
+    case WorkerOutcome::NothingTaken:
+        // Every file left was passed over, in both passes.
+        return Watch_FileDone(worker) &&
+               (worker->pass == 1
+                    ? Watch_PassableUpTo(own, worker, 1, worker->expected, own->count)
+                    : Watch_PassableUpTo(own, worker, 0, worker->expected, own->count) &&
+                          Watch_PassableUpTo(own, worker, 1, 0, own->count));
+    default:
+        return 0;
+    }
+}
+
+int Watch_Take(PluginRegistry* own, WatchWorker* worker, const WorkerEvent* event, uint32_t now) {
+    auto kind = static_cast<WorkerEventKind>(event->kind);
+    if (kind == WorkerEventKind::Cpu) {
+        uint32_t cpu = static_cast<uint32_t>(event->result);
+        uint32_t span = now - worker->activeAt;
+        if (span >= 1000 && cpu - worker->cpuAt >= span / WATCH_BUSY_SHARE) {
+            worker->activeAt = now;
+            worker->cpuAt = cpu;
+        }
+        worker->cpu = cpu;
+        return 1;
+    }
+    if (kind == WorkerEventKind::Fault) {
+        worker->faultThread = static_cast<uint32_t>(event->result);
+        return 1;
+    }
+    auto step = static_cast<PluginStep>(event->step);
+    int legal = 0;
+    if (kind == WorkerEventKind::Width) {
+        legal = event->pass == 0 && Watch_MayComeTo(own, worker, 0, event->file);
+        if (legal) {
+            uint16_t machine = static_cast<uint16_t>(event->result);
+            own->files[event->file].machine = machine;
+            Watch_ComeTo(worker, 0, event->file, machine == worker->machine ? WATCH_WIDTH : 0);
+        }
+    } else if (kind == WorkerEventKind::Begin) {
+        // A file of the second pass is come to by its load.
+        if (step == PluginStep::Load && event->pass == 1 &&
+            (event->file != worker->file || worker->pass != 1 || !(worker->flags & WATCH_SEEN)) &&
+            Watch_MayComeTo(own, worker, 1, event->file)) {
+            Watch_ComeTo(worker, 1, event->file, WATCH_WIDTH);
+        }
+        legal = worker->open == PluginStep::Between && (worker->flags & WATCH_SEEN) &&
+                event->file == worker->file && event->pass == worker->pass &&
+                worker->outcome == WorkerOutcome::None && Watch_MayBegin(worker, step);
+        if (!legal && step == PluginStep::Free && worker->outcome != WorkerOutcome::None) {
+            // The plug-in that took the file is freed after the outcome.
+            legal = worker->open == PluginStep::Between && event->file == worker->file &&
+                    event->pass == worker->pass && Watch_MayBegin(worker, step);
+        }
+        if (legal) {
+            worker->open = step;
+            worker->flags |= step == PluginStep::Load ? WATCH_LOADING
+                             : step == PluginStep::Decode || step == PluginStep::List ? WATCH_TAKING
+                             : step == PluginStep::Place ? WATCH_PLACING
+                             : step == PluginStep::Box   ? WATCH_BOX
+                                                         : 0;
+            worker->asked = 1;
+            worker->blamedFile = event->file;
+            worker->blamedPass = event->pass;
+            worker->activeAt = now;
+            worker->cpuAt = worker->cpu;
+        }
+    } else if (kind == WorkerEventKind::Return) {
+        legal = worker->open != PluginStep::Between && step == worker->open &&
+                event->file == worker->file && event->pass == worker->pass;
+        if (legal) {
+            Watch_Returned(own, worker, event);
+            worker->open = PluginStep::Between;
+        }
+    } else if (kind == WorkerEventKind::Outcome) {
+        auto outcome = static_cast<WorkerOutcome>(event->result);
+        legal = worker->open == PluginStep::Between && worker->outcome == WorkerOutcome::None &&
+                Watch_Earned(own, worker, outcome);
+        if (legal) {
+            worker->outcome = outcome;
+        }
+    }
+    if (legal) {
+        worker->stepBegan = now;
+        worker->moved += 1;
+    }
+    return legal;
+}
+
+uint32_t Watch_Limit(const WatchWorker* worker, uint32_t now) {
+    constexpr uint32_t LOOK = 1000;
+    uint32_t since = now - worker->stepBegan;
+    uint32_t limit;
+    if (worker->moved == 0) {
+        limit = WATCH_START_MS;
+        since = now - worker->started;
+    } else if (worker->open == PluginStep::Box) {
+        return LOOK;
+    } else if (worker->open == PluginStep::Decode || worker->open == PluginStep::List ||
+               worker->open == PluginStep::Place) {
+        uint32_t idle = now - worker->activeAt;
+        if (idle >= WATCH_IDLE_MS || since >= WATCH_TAKE_MS) {
+            return 0;
+        }
+        uint32_t left = WATCH_IDLE_MS - idle;
+        return left < LOOK ? left : LOOK;
+    } else {
+        limit = WATCH_ANSWER_MS;
+    }
+    if (since >= limit) {
+        return 0;
+    }
+    return limit - since < LOOK ? limit - since : LOOK;
+}
+
+WatchEnd Watch_Settle(PluginRegistry* own, const WatchWorker* worker, uint32_t mainThread,
+                      uint32_t* retried, WorkerOutcome* outcome) {
+    *outcome = worker->outcome;
+    if (worker->outcome != WorkerOutcome::None) {
+        return WatchEnd::Done;
+    }
+    // A picture decoded counts whatever became of its placing; a listing
+    // whose placing never ended was not placed. Neither goes on.
+    if (worker->flags & WATCH_PLACING) {
+        *outcome =
+            worker->kind == PLUGIN_KIND_IMAGE ? WorkerOutcome::Decoded : WorkerOutcome::NotListed;
+        return WatchEnd::Done;
+    }
+    if (!worker->asked) {
+        return WatchEnd::Idle;
+    }
+    uint32_t file = worker->blamedFile;
+    uint32_t pass = worker->blamedPass;
+    uint32_t key = pass * PLUGIN_FILES_MAX + file;
+    own->startPass = pass;
+    if (worker->faultThread != 0 && worker->faultThread != mainThread && *retried != key) {
+        *retried = key;
+        own->startFile = file;
+        return WatchEnd::Next;
+    }
+    own->files[file].failed = 1;
+    own->startFile = file + 1;
+    return WatchEnd::Next;
+}
