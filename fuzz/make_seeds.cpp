@@ -207,6 +207,45 @@ void ListingSeeds() {
 
 } // namespace
 
+// One event of the watch target: the time since the last, kind, file,
+// pass, step, result and depth.
+std::string WatchEvent(int kind, int file, int pass, int step, int result = 0, int depth = 0) {
+    const char bytes[8] = {1,
+                           static_cast<char>(kind),
+                           static_cast<char>(file),
+                           static_cast<char>(pass),
+                           static_cast<char>(step),
+                           static_cast<char>(result & 0xFF),
+                           static_cast<char>((result >> 8) & 0xFF),
+                           static_cast<char>(depth)};
+    return std::string(bytes, 8);
+}
+
+// A step begun and returned.
+std::string WatchStep(int file, int pass, int step, int result, int depth = 0) {
+    return WatchEvent(2, file, pass, step) + WatchEvent(3, file, pass, step, result, depth);
+}
+
+void WatchSeeds() {
+    // Two files, the first of the other width; the second takes the head.
+    std::string decoded = std::string("\x01\x04\x00\x00", 4) + WatchEvent(1, 0, 0, 0, 0x8664) +
+                          WatchEvent(1, 1, 0, 0, 0x014C) + WatchStep(1, 0, 1, 1) +
+                          WatchStep(1, 0, 2, 1) + WatchStep(1, 0, 3, 1) +
+                          WatchStep(1, 0, 5, 0, 24) + WatchStep(1, 0, 7, 1) +
+                          WatchEvent(5, 1, 0, 0, 1) + WatchStep(1, 0, 8, 1);
+    Seed("watch", "decoded", decoded);
+    // One archive plug-in that declines the head and takes the bytes on;
+    // a thread of its faults in the second pass, and it is asked again.
+    std::string further = std::string("\x00\x00\x00", 3) + WatchEvent(1, 0, 0, 0, 0x014C) +
+                          WatchStep(0, 0, 1, 1) + WatchStep(0, 0, 2, 2) + WatchStep(0, 0, 3, 0) +
+                          WatchStep(0, 0, 4, 1) + WatchStep(0, 0, 8, 1) + WatchEvent(2, 0, 1, 1) +
+                          WatchEvent(4, 0, 0, 0, 300) + WatchEvent(6, 0, 0, 0, 5) +
+                          WatchEvent(6, 0, 0, 0, 5) + WatchEvent(7, 0, 0, 0) +
+                          WatchStep(0, 1, 1, 1) + WatchStep(0, 1, 2, 2) + WatchStep(0, 1, 6, 0, 1) +
+                          WatchStep(0, 1, 7, 1) + WatchEvent(5, 0, 1, 0, 2);
+    Seed("watch", "further on", further);
+}
+
 int main(int argc, char** argv) {
     if (argc != 2) {
         fprintf(stderr, "usage: make_seeds OUT_DIR\n");
@@ -217,5 +256,6 @@ int main(int argc, char** argv) {
     ZipSeeds();
     DibSeeds();
     ListingSeeds();
+    WatchSeeds();
     return 0;
 }

@@ -23,7 +23,7 @@ clipboard="$root/clipboard/alpha.cpp $root/clipboard/bitmap.cpp $root/clipboard/
 common="$root/format_plugins/common/spi_file.cpp"
 listing="$root/listing/append_text.cpp $root/listing/archive_list.cpp
          $root/listing/columns.cpp $root/listing/slash_path.cpp"
-targets="bmp zip dib listing"
+targets="bmp zip dib listing watch"
 layouts="x64 x86"
 
 for layout in $layouts; do
@@ -41,6 +41,7 @@ for layout in $layouts; do
     build zip "$root/format_plugins/zip/zip_spi.cpp" $common
     build dib $clipboard -lz
     build listing $listing $clipboard
+    build watch "$root/app/watch_rules.cpp"
     $cxx $flags $define -o "$dir/make_seeds" "$root/fuzz/make_seeds.cpp"
     for target in $targets; do
         rm -rf "$dir/corpus/$target"
