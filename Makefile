@@ -11,7 +11,7 @@
 
 PACKAGES := cmake make g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 \
             binutils-mingw-w64-x86-64 wine64 xvfb googletest clang-14 libclang-rt-14-dev zip \
-            unzip zlib1g-dev python3
+            unzip zlib1g-dev python3 ccache
 JOBS := $(shell nproc 2>/dev/null || echo 2)
 FILE ?= samples/sample.bmp
 TARGET ?= x64

@@ -9,21 +9,22 @@
 #include "app/watch.h"
 
 // What happened to the current file in this worker.
-constexpr uint32_t WATCH_WIDTH = 1u << 0;    // its header names this worker's width
-constexpr uint32_t WATCH_LOADING = 1u << 1;  // its load was begun
-constexpr uint32_t WATCH_LOADED = 1u << 2;   // it is loaded
-constexpr uint32_t WATCH_VERSION = 1u << 3;  // its version text was read
-constexpr uint32_t WATCH_SUPPORT = 1u << 4;  // the support test of the head returned
-constexpr uint32_t WATCH_ACCEPTED = 1u << 5; // ... and accepted it
-constexpr uint32_t WATCH_FURTHER = 1u << 6;  // it was asked about the bytes further on
-constexpr uint32_t WATCH_TAKING = 1u << 7;   // its decode or listing began
-constexpr uint32_t WATCH_TAKEN = 1u << 8;    // ... and returned
-constexpr uint32_t WATCH_WHOLE = 1u << 9;    // ... with a whole picture, or with a listing
-constexpr uint32_t WATCH_PLACING = 1u << 10; // what it handed back is being placed
-constexpr uint32_t WATCH_PLACED = 1u << 11;  // ... and placing returned
-constexpr uint32_t WATCH_BOX = 1u << 12;     // the failure box was shown
-constexpr uint32_t WATCH_FREED = 1u << 13;   // it was freed: the worker is done with it
-constexpr uint32_t WATCH_SEEN = 1u << 14;    // the worker has come to it
+constexpr uint32_t WATCH_WIDTH = 1u << 0;      // its header names this worker's width
+constexpr uint32_t WATCH_LOADING = 1u << 1;    // its load was begun
+constexpr uint32_t WATCH_LOADED = 1u << 2;     // it is loaded
+constexpr uint32_t WATCH_VERSION = 1u << 3;    // its version text was read
+constexpr uint32_t WATCH_SUPPORT = 1u << 4;    // the support test of the head returned
+constexpr uint32_t WATCH_ACCEPTED = 1u << 5;   // ... and accepted it
+constexpr uint32_t WATCH_FURTHER = 1u << 6;    // it was asked about the bytes further on
+constexpr uint32_t WATCH_TAKING = 1u << 7;     // its decode or listing began
+constexpr uint32_t WATCH_TAKEN = 1u << 8;      // ... and returned
+constexpr uint32_t WATCH_WHOLE = 1u << 9;      // ... with a whole picture, or with a listing
+constexpr uint32_t WATCH_PLACING = 1u << 10;   // what it handed back is being placed
+constexpr uint32_t WATCH_PLACED = 1u << 11;    // ... and placing returned
+constexpr uint32_t WATCH_BOX = 1u << 12;       // the failure box was shown
+constexpr uint32_t WATCH_FREED = 1u << 13;     // it was freed: the worker is done with it
+constexpr uint32_t WATCH_SEEN = 1u << 14;      // the worker has come to it
+constexpr uint32_t WATCH_PLACED_OK = 1u << 15; // ... and placed it
 
 void Watch_Begin(const PluginRegistry* own, WatchWorker* worker, uint16_t machine, uint32_t now) {
     *worker = WatchWorker{};
@@ -90,42 +91,64 @@ static void Watch_ComeTo(WatchWorker* worker, uint32_t pass, uint32_t index, uin
     worker->expected = index + 1;
     worker->flags = flags | WATCH_SEEN;
     worker->kind = 0;
-    worker->placed = 0;
 }
 
+// What a step about the current file needs of what happened to it before,
+// what it may not follow, and what its beginning records. `kind`: 0 any,
+// -1 any the version text declared, else that kind; `firstPass`: only in
+// the first pass; `accepted`: in the first pass, only after the head was
+// accepted.
+struct WatchStepRule {
+    uint32_t need;
+    uint32_t refuse;
+    uint32_t begins;
+    int8_t kind;
+    uint8_t firstPass;
+    uint8_t accepted;
+};
+
+static const WatchStepRule WATCH_RULES[] = {
+    // Between: never begun.
+    {~0u, ~0u, 0, 0, 0, 0},
+    // Load
+    {WATCH_WIDTH, WATCH_LOADING, WATCH_LOADING, 0, 0, 0},
+    // Version
+    {WATCH_LOADED, WATCH_VERSION | WATCH_FREED, 0, 0, 0, 0},
+    // Support
+    {WATCH_LOADED | WATCH_VERSION, WATCH_SUPPORT | WATCH_TAKING | WATCH_FREED, 0, -1, 1, 0},
+    // SupportFurtherOn: after the head was declined, or after a decode or
+    // listing failed.
+    {WATCH_LOADED | WATCH_SUPPORT, WATCH_FURTHER | WATCH_WHOLE | WATCH_FREED, 0, -1, 1, 0},
+    // Decode
+    {WATCH_LOADED | WATCH_VERSION, WATCH_TAKING | WATCH_FREED, WATCH_TAKING, PLUGIN_KIND_IMAGE, 0,
+     1},
+    // List
+    {WATCH_LOADED | WATCH_VERSION, WATCH_TAKING | WATCH_FREED, WATCH_TAKING, PLUGIN_KIND_ARCHIVE, 0,
+     1},
+    // Place
+    {WATCH_LOADED | WATCH_WHOLE, WATCH_PLACING | WATCH_FREED, WATCH_PLACING, 0, 0, 0},
+    // Free
+    {WATCH_LOADED, WATCH_FREED, 0, 0, 0, 0},
+    // Box: after a picture's placing failed.
+    {WATCH_LOADED | WATCH_PLACED, WATCH_PLACED_OK | WATCH_BOX | WATCH_FREED, WATCH_BOX,
+     PLUGIN_KIND_IMAGE, 0, 0},
+};
+static_assert(sizeof WATCH_RULES / sizeof WATCH_RULES[0] ==
+                  static_cast<size_t>(PluginStep::Last) + 1,
+              "a rule for every step");
+
 // Whether step `step` about the current file may begin now.
-static int Watch_MayBegin(const WatchWorker* worker, PluginStep step) {
-    uint32_t flags = worker->flags;
-    int loaded = (flags & WATCH_LOADED) && !(flags & WATCH_FREED);
-    int firstPass = worker->pass == 0;
-    switch (step) {
-    case PluginStep::Load:
-        return (flags & WATCH_WIDTH) && !(flags & WATCH_LOADING);
-    case PluginStep::Version:
-        return loaded && !(flags & WATCH_VERSION);
-    case PluginStep::Support:
-        return loaded && firstPass && (flags & WATCH_VERSION) && worker->kind != 0 &&
-               !(flags & (WATCH_SUPPORT | WATCH_TAKING));
-    case PluginStep::SupportFurtherOn:
-        // After the head was declined, or after a decode or listing failed.
-        return loaded && firstPass && worker->kind != 0 && (flags & WATCH_SUPPORT) &&
-               !(flags & (WATCH_FURTHER | WATCH_WHOLE));
-    case PluginStep::Decode:
-    case PluginStep::List:
-        return loaded && (flags & WATCH_VERSION) && !(flags & WATCH_TAKING) &&
-               worker->kind ==
-                   (step == PluginStep::Decode ? PLUGIN_KIND_IMAGE : PLUGIN_KIND_ARCHIVE) &&
-               (!firstPass || (flags & WATCH_ACCEPTED));
-    case PluginStep::Place:
-        return loaded && (flags & WATCH_WHOLE) && !(flags & WATCH_PLACING);
-    case PluginStep::Box:
-        return loaded && (flags & WATCH_PLACED) && !worker->placed &&
-               worker->kind == PLUGIN_KIND_IMAGE && !(flags & WATCH_BOX);
-    case PluginStep::Free:
-        return loaded;
-    default:
+static int Watch_MayBegin(const WatchWorker* worker, uint32_t step) {
+    if (step > static_cast<uint32_t>(PluginStep::Last)) {
         return 0;
     }
+    const WatchStepRule* rule = &WATCH_RULES[step];
+    uint32_t flags = worker->flags;
+    int firstPass = worker->pass == 0;
+    return (flags & rule->need) == rule->need && (flags & rule->refuse) == 0 &&
+           (rule->kind == 0 || (rule->kind < 0 ? worker->kind != 0 : worker->kind == rule->kind)) &&
+           (!rule->firstPass || firstPass) &&
+           (!rule->accepted || !firstPass || (flags & WATCH_ACCEPTED));
 }
 
 // Records what a returning step says.
@@ -155,8 +178,7 @@ static void Watch_Returned(PluginRegistry* own, WatchWorker* worker, const Worke
         worker->flags |= WATCH_TAKEN | (event->width == 1 ? WATCH_WHOLE : 0);
         break;
     case PluginStep::Place:
-        worker->flags |= WATCH_PLACED;
-        worker->placed = result == 1;
+        worker->flags |= WATCH_PLACED | (result == 1 ? WATCH_PLACED_OK : 0);
         break;
     case PluginStep::Box:
         break;
@@ -179,7 +201,7 @@ static int Watch_Earned(const PluginRegistry* own, const WatchWorker* worker,
     case WorkerOutcome::Listed:
     case WorkerOutcome::NotListed:
         return ownWidth && worker->kind == PLUGIN_KIND_ARCHIVE && (flags & WATCH_PLACED) &&
-               worker->placed == (outcome == WorkerOutcome::Listed);
+               !(flags & WATCH_PLACED_OK) == (outcome == WorkerOutcome::NotListed);
     case WorkerOutcome::NothingTaken:
         // Every file left was passed over, in both passes.
         return Watch_FileDone(worker) &&
@@ -224,21 +246,14 @@ int Watch_Take(PluginRegistry* own, WatchWorker* worker, const WorkerEvent* even
             Watch_MayComeTo(own, worker, 1, event->file)) {
             Watch_ComeTo(worker, 1, event->file, WATCH_WIDTH);
         }
+        // After the outcome, only the plug-in that took the file is freed.
         legal = worker->open == PluginStep::Between && (worker->flags & WATCH_SEEN) &&
                 event->file == worker->file && event->pass == worker->pass &&
-                worker->outcome == WorkerOutcome::None && Watch_MayBegin(worker, step);
-        if (!legal && step == PluginStep::Free && worker->outcome != WorkerOutcome::None) {
-            // The plug-in that took the file is freed after the outcome.
-            legal = worker->open == PluginStep::Between && event->file == worker->file &&
-                    event->pass == worker->pass && Watch_MayBegin(worker, step);
-        }
+                (worker->outcome == WorkerOutcome::None || step == PluginStep::Free) &&
+                Watch_MayBegin(worker, event->step);
         if (legal) {
             worker->open = step;
-            worker->flags |= step == PluginStep::Load ? WATCH_LOADING
-                             : step == PluginStep::Decode || step == PluginStep::List ? WATCH_TAKING
-                             : step == PluginStep::Place ? WATCH_PLACING
-                             : step == PluginStep::Box   ? WATCH_BOX
-                                                         : 0;
+            worker->flags |= WATCH_RULES[event->step].begins;
             worker->asked = 1;
             worker->blamedFile = event->file;
             worker->blamedPass = event->pass;

@@ -13,13 +13,14 @@
 #include <string.h>
 
 static const wchar_t WORKER_VARIABLE[] = L"QUORLEX_WORKER";
-// "<block>,<events>,<ticks>": three handle values in hexadecimal.
-constexpr int WORKER_TEXT = 3 * 17 + 1;
+// "<block>,<events>,<ticks>": three handle values of 16 hexadecimal digits;
+// a handle value means the same in a worker of either width.
+constexpr int WORKER_DIGITS = 16;
+constexpr int WORKER_TEXT = 3 * (WORKER_DIGITS + 1);
 
 int Worker_Handles(WorkerHandles* handles) {
     wchar_t text[WORKER_TEXT];
-    DWORD length = GetEnvironmentVariableW(WORKER_VARIABLE, text, WORKER_TEXT);
-    if (length == 0 || length >= WORKER_TEXT) {
+    if (GetEnvironmentVariableW(WORKER_VARIABLE, text, WORKER_TEXT) != WORKER_TEXT - 1) {
         return 0;
     }
     // Nothing a plug-in starts is taken for a worker.
@@ -27,50 +28,37 @@ int Worker_Handles(WorkerHandles* handles) {
     HANDLE* slots[] = {&handles->block, &handles->events, &handles->ticks};
     const wchar_t* p = text;
     for (HANDLE* slot : slots) {
-        ULONG_PTR value = 0;
-        int digits = 0;
-        for (; *p != L'\0' && *p != L','; ++p, ++digits) {
+        uint64_t value = 0;
+        for (int i = 0; i < WORKER_DIGITS; ++i, ++p) {
             int digit = *p >= L'0' && *p <= L'9'   ? *p - L'0'
                         : *p >= L'A' && *p <= L'F' ? *p - L'A' + 10
                                                    : -1;
-            if (digit < 0 || digits == 16) {
+            if (digit < 0) {
                 return 0;
             }
-            value = value * 16 + static_cast<ULONG_PTR>(digit);
+            value = value << 4 | static_cast<uint64_t>(digit);
         }
-        if (digits == 0) {
+        if (*p != L',' && *p != L'\0') {
             return 0;
         }
-        *slot = reinterpret_cast<HANDLE>(value);
-        p += *p == L',' ? 1 : 0;
+        ++p;
+        *slot = reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(value));
     }
-    return *p == L'\0';
-}
-
-// One handle value in hexadecimal: a handle value means the same in a
-// worker of either width.
-static wchar_t* Worker_Hex(wchar_t* out, HANDLE handle) {
-    auto value = static_cast<uint64_t>(reinterpret_cast<ULONG_PTR>(handle));
-    wchar_t digits[17];
-    int n = 0;
-    do {
-        digits[n++] = L"0123456789ABCDEF"[value & 15];
-        value >>= 4;
-    } while (value != 0);
-    while (n > 0) {
-        *out++ = digits[--n];
-    }
-    return out;
+    return 1;
 }
 
 int Worker_Describe(const WorkerHandles* handles) {
+    const HANDLE values[] = {handles->block, handles->events, handles->ticks};
     wchar_t text[WORKER_TEXT];
-    wchar_t* end = Worker_Hex(text, handles->block);
-    *end++ = L',';
-    end = Worker_Hex(end, handles->events);
-    *end++ = L',';
-    end = Worker_Hex(end, handles->ticks);
-    *end = L'\0';
+    wchar_t* p = text;
+    for (HANDLE handle : values) {
+        auto value = static_cast<uint64_t>(reinterpret_cast<ULONG_PTR>(handle));
+        for (int i = WORKER_DIGITS - 1; i >= 0; --i) {
+            *p++ = L"0123456789ABCDEF"[(value >> (4 * i)) & 15];
+        }
+        *p++ = L',';
+    }
+    p[-1] = L'\0';
     return SetEnvironmentVariableW(WORKER_VARIABLE, text) != 0;
 }
 

@@ -47,28 +47,36 @@ us=$(mean_us 20 $wine "$work/prog/quorlex.exe")
 report "    the program with an empty command line" "$us"
 
 # The hop: a do-nothing program that starts a do-nothing program and waits
-# for it, less the floor: what one process start adds to a run.
-hop=$(mean_us 20 $wine "$build/bench/hop.exe")
-hop=$((hop - floor))
+# for it, less the floor: what one process start adds to a run. Medians of
+# runs taken in turn, as for the worker below.
+set -- $(pair_us 21 "$wine '$build/bench/hop.exe'" "$wine '$build/bench/trivial.exe'")
+hop=$(($1 - $2))
 report "(a) the hop: a start of a program that does nothing" "$hop"
 
-one=$(mean_us 20 $wine "$work/prog/quorlex.exe" "$sample")
-report "(b) small picture, 1 plug-in" "$one"
 cp "$build/bench/quorlex_inprocess.exe" "$work/prog/"
-inproc=$(mean_us 20 $wine "$work/prog/quorlex_inprocess.exe" "$sample")
-report "    the same asked in the run's own process" "$inproc"
+set -- $(pair_us 21 "$wine '$work/prog/quorlex.exe' '$sample'" \
+    "$wine '$work/prog/quorlex_inprocess.exe' '$sample'")
+one=$1
+inproc=$2
+report "(b) small picture, 1 plug-in (median)" "$one"
+report "    the same asked in the run's own process (median)" "$inproc"
 awk -v a="$one" -v b="$inproc" -v hop="$hop" \
     'BEGIN { printf "    the worker: %.1f ms, %.2f x the hop (goal <= 1.10)\n", (a - b) / 1000, (a - b) / hop }'
 rm -f "$work/prog/quorlex_inprocess.exe"
 
 # A plug-in that faults in its support test before the BMP one: one worker
-# replaced.
-cp "$build/fixtures/faultsupp.spi" "$work/reg/a.spi"
-us=$(mean_us 20 $wine "$work/prog/quorlex.exe" "$sample")
-rm -f "$work/reg/a.spi"
-report "(b) a plug-in that faults, then the BMP one" "$us"
-awk -v a="$us" -v b="$one" -v hop="$hop" \
-    'BEGIN { printf "    above the 1-plug-in run: %.2f x the hop (goal <= 1.20)\n", (a - b) / hop }'
+# replaced. Beside the programs (asked before the registered folder), in
+# turn with the BMP plug-in alone.
+mkdir -p "$work/faulting" "$work/alone"
+cp "$build/bin/quorlex.exe" "$build/bin/plugins/"qxbmp.sp[ih] "$work/faulting/"
+cp "$build/bin/quorlex.exe" "$build/bin/plugins/"qxbmp.sp[ih] "$work/alone/"
+cp "$build/fixtures/faultsupp.spi" "$work/faulting/a.spi"
+set -- $(pair_us 21 "$wine '$work/faulting/quorlex.exe' '$sample'" \
+    "$wine '$work/alone/quorlex.exe' '$sample'")
+rm -rf "$work/faulting" "$work/alone"
+report "(b) a plug-in that faults, then the BMP one (median)" "$1"
+awk -v a="$1" -v b="$2" -v hop="$hop" \
+    'BEGIN { printf "    above the BMP one alone: %.1f ms, %.2f x the hop (goal <= 1.20)\n", (a - b) / 1000, (a - b) / hop }'
 
 # A folder of declining plug-ins and the BMP plug-in, asked by name: before
 # it (d*) or after it (z*), named like it (*.sph for x64, whose *.spi come

@@ -42,10 +42,9 @@ static void Plugin_Event(const PluginReport* report, WorkerEventKind kind, Plugi
 // and ends the process at once and quietly, with the exception's code: no
 // crash dialog, no debugger, nothing of the plug-ins run on the way out.
 static LONG WINAPI Plugin_Filter(EXCEPTION_POINTERS* exception) {
-    WorkerEvent event = {};
-    event.kind = static_cast<uint32_t>(WorkerEventKind::Fault);
-    event.result = static_cast<int32_t>(GetCurrentThreadId());
-    Plugin_Send(g_faultEvents, &event);
+    PluginReport report = {g_faultEvents, 0, 0};
+    Plugin_Event(&report, WorkerEventKind::Fault, PluginStep::Between,
+                 static_cast<int32_t>(GetCurrentThreadId()));
     (void)TerminateProcess(GetCurrentProcess(), exception->ExceptionRecord->ExceptionCode);
     return EXCEPTION_CONTINUE_SEARCH;
 }
@@ -105,11 +104,10 @@ static DWORD WINAPI Plugin_Ticks(void* pipe) {
             used = (static_cast<ULONGLONG>(kernel.dwHighDateTime) << 32 | kernel.dwLowDateTime) +
                    (static_cast<ULONGLONG>(user.dwHighDateTime) << 32 | user.dwLowDateTime);
         }
-        WorkerEvent event = {};
-        event.kind = static_cast<uint32_t>(WorkerEventKind::Cpu);
+        PluginReport report = {static_cast<HANDLE>(pipe), 0, 0};
         // In milliseconds, wrapping as the run's clock does.
-        event.result = static_cast<int32_t>(static_cast<uint32_t>(used / 10000));
-        Plugin_Send(static_cast<HANDLE>(pipe), &event);
+        Plugin_Event(&report, WorkerEventKind::Cpu, PluginStep::Between,
+                     static_cast<int32_t>(static_cast<uint32_t>(used / 10000)));
         Sleep(500);
     }
 }

@@ -17,7 +17,7 @@ case "$subsystem" in
     *) echo "subsystem: $subsystem"; fail=1 ;;
 esac
 size=$(stat -c %s "$exe")
-if [ "$size" -gt 32768 ]; then
+if [ "$size" -gt 40960 ]; then
     echo "size: $size bytes"
     fail=1
 fi

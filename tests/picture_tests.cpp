@@ -209,13 +209,14 @@ TEST_F(Picture, NamesTheAnsiCodePageCannotSpellAreOpened) {
 }
 
 // What a plug-in finds in the program's process: no system error dialogs
-// (a crash or an empty drive shows nothing) and no DLL folder of its own.
+// (a crash or an empty drive shows nothing), no DLL folder of its own, and
+// its input where a 64-bit plug-in with 32-bit habits reads it right.
 TEST_F(Picture, PluginsRunWithoutSystemDialogs) {
     box = Test_MakeSandbox({"probe.spi"});
     EXPECT_EQ(RunOn("data"), 0);
     std::string log = Test_ReadLog();
     EXPECT_EQ(log.substr(log.find('\n') + 1, log.find("GetPicture 0\n") + 13 - log.find('\n') - 1),
-              "probe.spi ErrorModeAndDllDirectory 8003 []\nprobe.spi GetPicture 0\n");
+              "probe.spi ErrorModeAndDllDirectory 8003 [] low\nprobe.spi GetPicture 0\n");
 }
 
 // A program path that does not fit the 259 bytes it is read into names no
