@@ -37,6 +37,11 @@ struct WatchAsk {
     PluginRegistry* registry;
     HANDLE block;
     uint32_t retried;
+    int partner; // a partner lies beside the program, for what the run says
+    // What the last worker's placing returned (the formats placed, 0 none;
+    // -1 when it never ended), and the bytes of the first.
+    int placed;
+    uint32_t placedBytes;
 };
 
 // Fills the run's record: the path, its ANSI spelling, the head and the

@@ -36,6 +36,27 @@ static void Worker_FreeBoth(HLOCAL header, HLOCAL pixels) {
     }
 }
 
+// The bytes of the CF_DIB a whole picture is placed as.
+static uint64_t Worker_DibBytes(const void* header) {
+    BITMAPINFOHEADER info;
+    memcpy(&info, header, sizeof info);
+    uint64_t headerLength = 0;
+    uint64_t imageLength = 0;
+    return Clipboard_DibLengths(&info, &headerLength, &imageLength) ? headerLength + imageLength
+                                                                    : 0;
+}
+
+// The entry records up to the closing one, within the block.
+static int32_t Worker_Entries(const void* records, SIZE_T size, int wideRecords) {
+    SIZE_T record = wideRecords ? sizeof(ArchiveEntryInfoW) : sizeof(ArchiveEntryInfo);
+    int32_t count = 0;
+    for (SIZE_T at = 0; at + record <= size && static_cast<const char*>(records)[at] != '\0';
+         at += record) {
+        ++count;
+    }
+    return count;
+}
+
 // Reports the decode's return: the plug-in's result and, for a whole
 // picture, its size and depth.
 static void Worker_ReportPicture(const PluginReport* report, int result, const void* header,
@@ -78,7 +99,8 @@ static int Worker_Picture(PluginSearch* search) {
     if (whole) {
         Plugin_Begin(report, PluginStep::Place);
         int placed = Quorlex_BitMap(header, headerSize, pixels, pixelsSize);
-        Plugin_Return(report, PluginStep::Place, placed);
+        Plugin_ReturnSized(report, PluginStep::Place, placed, 0,
+                           static_cast<int32_t>(Worker_DibBytes(header)), 0);
         if (!placed) {
             Plugin_Begin(report, PluginStep::Box);
             Worker_ShowFailure();
@@ -111,16 +133,18 @@ static WorkerOutcome Worker_Archive(PluginSearch* search) {
     }
     // A plug-in that could not read the archive leaves the clipboard as it is.
     int listed = call == PluginCall::Missing || failed == 0 || entries != nullptr;
-    Plugin_ReturnSized(report, PluginStep::List, failed, listed, 0, 0);
-    if (!listed) {
-        return WorkerOutcome::None;
-    }
     // A block that yields no address lists no entries.
     const void* records = entries != nullptr ? LocalLock(entries) : nullptr;
     SIZE_T size = records != nullptr ? LocalSize(entries) : 0;
+    Plugin_ReturnSized(report, PluginStep::List, failed, listed,
+                       Worker_Entries(records, size, wideRecords), 0);
+    if (!listed) {
+        return WorkerOutcome::None;
+    }
     Plugin_Begin(report, PluginStep::Place);
+    // CF_TEXT and CF_UNICODETEXT, or nothing.
     int placed = Archive_List(search->input->path, records, size, wideRecords);
-    Plugin_Return(report, PluginStep::Place, placed);
+    Plugin_Return(report, PluginStep::Place, placed ? 2 : 0);
     if (records != nullptr) {
         LocalUnlock(entries);
     }

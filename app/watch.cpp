@@ -9,6 +9,7 @@
 // object of its own that ends it, and whatever a plug-in started, with the
 // run however the run ends.
 #include "app/app.h"
+#include "app/say.h"
 
 #include <string.h>
 
@@ -34,7 +35,12 @@ struct WatchRun {
     WatchPipe events;
     WatchPipe ticks;
     WatchWorker seen;
-    int illegal; // it said what the search does not allow
+    int illegal;     // it said what the search does not allow
+    int givenUp;     // its step passed its limit
+    uint32_t tookMs; // ... after this long
+    int partner;     // a partner lies beside the program, for what the run says
+    int placed;      // what placing returned: the formats placed
+    uint32_t placedBytes;
 };
 
 static int Watch_OpenPipe(WatchPipe* pipe) {
@@ -83,6 +89,12 @@ static int Watch_Drain(PluginRegistry* own, WatchRun* run, WatchPipe* pipe) {
                  event.kind != static_cast<uint32_t>(WorkerEventKind::Cpu)) ||
                 !Watch_Take(own, &run->seen, &event, GetTickCount())) {
                 return 0;
+            }
+            Say_Event(own, &run->seen, &event, run->partner);
+            if (event.kind == static_cast<uint32_t>(WorkerEventKind::Return) &&
+                event.step == static_cast<uint32_t>(PluginStep::Place)) {
+                run->placed = event.result;
+                run->placedBytes = static_cast<uint32_t>(event.height);
             }
         }
     }
@@ -166,8 +178,11 @@ static void Watch_Follow(PluginRegistry* own, WatchRun* run) {
             run->illegal = 1;
             break;
         }
-        uint32_t left = Watch_Limit(&run->seen, GetTickCount());
+        uint32_t now = GetTickCount();
+        uint32_t left = Watch_Limit(&run->seen, now);
         if (left == 0) {
+            run->givenUp = 1;
+            run->tookMs = now - (run->seen.moved == 0 ? run->seen.started : run->seen.stepBegan);
             break;
         }
         DWORD wait = left < WATCH_POLL_MS ? left : WATCH_POLL_MS;
@@ -201,6 +216,7 @@ static void Watch_Close(WatchRun* run) {
 // One worker from start to end; 0 when it could not be started.
 static int Watch_One(WatchAsk* ask, const wchar_t* program, uint16_t machine, WatchRun* run) {
     *run = WatchRun{};
+    run->partner = ask->partner;
     if (!Watch_OpenPipe(&run->events) || !Watch_OpenPipe(&run->ticks) ||
         !Watch_Start(program, ask->block, run)) {
         Watch_Close(run);
@@ -227,8 +243,18 @@ WorkerOutcome Watch_Ask(WatchAsk* ask, const wchar_t* program, uint16_t machine)
             return WorkerOutcome::None;
         }
         WorkerOutcome outcome = WorkerOutcome::None;
+        uint32_t retried = ask->retried;
         WatchEnd end =
             Watch_Settle(own, &run.seen, run.process.dwThreadId, &ask->retried, &outcome);
+        if (run.seen.outcome == WorkerOutcome::None) {
+            DWORD exitCode = 0;
+            (void)GetExitCodeProcess(run.process.hProcess, &exitCode);
+            Say_Ended(own, &run.seen, run.process.dwThreadId, exitCode, run.givenUp, run.tookMs,
+                      run.illegal, retried != ask->retried);
+        }
+        // What placing came to: -1 when it never ended.
+        ask->placed = run.seen.outcome != WorkerOutcome::None ? run.placed : -1;
+        ask->placedBytes = run.placedBytes;
         Watch_Close(&run);
         if (end == WatchEnd::Done) {
             return outcome;

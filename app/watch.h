@@ -29,6 +29,24 @@ constexpr uint32_t WATCH_TAKE_MS = 300000;
 // The share of a processor that counts as computing: one part in this many.
 constexpr uint32_t WATCH_BUSY_SHARE = 10;
 
+// What happened to a worker's current file, as the run saw it.
+constexpr uint32_t WATCH_WIDTH = 1u << 0;      // its header names this worker's width
+constexpr uint32_t WATCH_LOADING = 1u << 1;    // its load was begun
+constexpr uint32_t WATCH_LOADED = 1u << 2;     // it is loaded
+constexpr uint32_t WATCH_VERSION = 1u << 3;    // its version text was read
+constexpr uint32_t WATCH_SUPPORT = 1u << 4;    // the support test of the head returned
+constexpr uint32_t WATCH_ACCEPTED = 1u << 5;   // ... and accepted it
+constexpr uint32_t WATCH_FURTHER = 1u << 6;    // it was asked about the bytes further on
+constexpr uint32_t WATCH_TAKING = 1u << 7;     // its decode or listing began
+constexpr uint32_t WATCH_TAKEN = 1u << 8;      // ... and returned
+constexpr uint32_t WATCH_WHOLE = 1u << 9;      // ... with a whole picture, or with a listing
+constexpr uint32_t WATCH_PLACING = 1u << 10;   // what it handed back is being placed
+constexpr uint32_t WATCH_PLACED = 1u << 11;    // ... and placing returned
+constexpr uint32_t WATCH_BOX = 1u << 12;       // the failure box was shown
+constexpr uint32_t WATCH_FREED = 1u << 13;     // it was freed: the worker is done with it
+constexpr uint32_t WATCH_SEEN = 1u << 14;      // the worker has come to it
+constexpr uint32_t WATCH_PLACED_OK = 1u << 15; // ... and placed it
+
 // What the run saw of one worker, from its events.
 struct WatchWorker {
     uint16_t machine;                // the width of the worker's program

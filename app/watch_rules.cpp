@@ -8,24 +8,6 @@
 // counts only when the worker earned it, and every step has a limit.
 #include "app/watch.h"
 
-// What happened to the current file in this worker.
-constexpr uint32_t WATCH_WIDTH = 1u << 0;      // its header names this worker's width
-constexpr uint32_t WATCH_LOADING = 1u << 1;    // its load was begun
-constexpr uint32_t WATCH_LOADED = 1u << 2;     // it is loaded
-constexpr uint32_t WATCH_VERSION = 1u << 3;    // its version text was read
-constexpr uint32_t WATCH_SUPPORT = 1u << 4;    // the support test of the head returned
-constexpr uint32_t WATCH_ACCEPTED = 1u << 5;   // ... and accepted it
-constexpr uint32_t WATCH_FURTHER = 1u << 6;    // it was asked about the bytes further on
-constexpr uint32_t WATCH_TAKING = 1u << 7;     // its decode or listing began
-constexpr uint32_t WATCH_TAKEN = 1u << 8;      // ... and returned
-constexpr uint32_t WATCH_WHOLE = 1u << 9;      // ... with a whole picture, or with a listing
-constexpr uint32_t WATCH_PLACING = 1u << 10;   // what it handed back is being placed
-constexpr uint32_t WATCH_PLACED = 1u << 11;    // ... and placing returned
-constexpr uint32_t WATCH_BOX = 1u << 12;       // the failure box was shown
-constexpr uint32_t WATCH_FREED = 1u << 13;     // it was freed: the worker is done with it
-constexpr uint32_t WATCH_SEEN = 1u << 14;      // the worker has come to it
-constexpr uint32_t WATCH_PLACED_OK = 1u << 15; // ... and placed it
-
 void Watch_Begin(const PluginRegistry* own, WatchWorker* worker, uint16_t machine, uint32_t now) {
     *worker = WatchWorker{};
     worker->machine = machine;
@@ -178,7 +160,7 @@ static void Watch_Returned(PluginRegistry* own, WatchWorker* worker, const Worke
         worker->flags |= WATCH_TAKEN | (event->width == 1 ? WATCH_WHOLE : 0);
         break;
     case PluginStep::Place:
-        worker->flags |= WATCH_PLACED | (result == 1 ? WATCH_PLACED_OK : 0);
+        worker->flags |= WATCH_PLACED | (result >= 1 ? WATCH_PLACED_OK : 0);
         break;
     case PluginStep::Box:
         break;
@@ -314,9 +296,17 @@ WatchEnd Watch_Settle(PluginRegistry* own, const WatchWorker* worker, uint32_t m
     if (worker->outcome != WorkerOutcome::None) {
         return WatchEnd::Done;
     }
-    // A picture decoded counts whatever became of its placing; a listing
-    // whose placing never ended was not placed. Neither goes on.
-    if (worker->flags & WATCH_PLACING) {
+    uint32_t file = worker->blamedFile;
+    uint32_t pass = worker->blamedPass;
+    uint32_t key = pass * PLUGIN_FILES_MAX + file;
+    // A fault on a thread that is not the worker's own (a plug-in's
+    // leftover thread) blames nobody: the plug-in is asked once more.
+    int again = worker->asked && worker->faultThread != 0 && worker->faultThread != mainThread &&
+                *retried != key;
+    // Otherwise a picture decoded counts whatever became of its placing,
+    // and a listing whose placing never ended was not placed. Neither goes
+    // on.
+    if ((worker->flags & WATCH_PLACING) && !again) {
         *outcome =
             worker->kind == PLUGIN_KIND_IMAGE ? WorkerOutcome::Decoded : WorkerOutcome::NotListed;
         return WatchEnd::Done;
@@ -324,11 +314,8 @@ WatchEnd Watch_Settle(PluginRegistry* own, const WatchWorker* worker, uint32_t m
     if (!worker->asked) {
         return WatchEnd::Idle;
     }
-    uint32_t file = worker->blamedFile;
-    uint32_t pass = worker->blamedPass;
-    uint32_t key = pass * PLUGIN_FILES_MAX + file;
     own->startPass = pass;
-    if (worker->faultThread != 0 && worker->faultThread != mainThread && *retried != key) {
+    if (again) {
         *retried = key;
         own->startFile = file;
         return WatchEnd::Next;

@@ -5,6 +5,7 @@
 // itself loads no plug-in. The exit code says whether a plug-in took the
 // file (1) or not (0).
 #include "app/app.h"
+#include "app/say.h"
 
 #include <string.h>
 
@@ -34,8 +35,12 @@ int Run_Prepare(PluginRegistry* own, const wchar_t* path, PluginFolders* folders
     DWORD size = FILE_HEAD_SIZE;
     char* head = length < REGISTRY_PATH_UNITS ? Util_ReadFile(path, &size) : nullptr;
     if (head == nullptr) {
+        DWORD error = GetLastError();
+        Say_File(path, 0,
+                 length < REGISTRY_PATH_UNITS && error != 0 ? error : ERROR_FILENAME_EXCED_RANGE);
         return 0;
     }
+    Say_File(path, size, 0);
     own->magic = REGISTRY_MAGIC;
     own->size = sizeof(PluginRegistry);
     memcpy(own->path, path, (static_cast<size_t>(length) + 1) * sizeof(wchar_t));
@@ -56,6 +61,7 @@ int Run_Prepare(PluginRegistry* own, const wchar_t* path, PluginFolders* folders
     // finds nothing and the run ends with 0.
     (void)Plugin_Init(folders);
     (void)Plugin_ListFiles(own, folders);
+    Say_Folders(folders);
     return 1;
 }
 
@@ -67,10 +73,11 @@ static WorkerOutcome Run_Ask(WatchAsk* ask, const PluginFolders* folders) {
     if (selfLength == 0 || selfLength >= PLUGIN_PATH_SIZE) {
         return WorkerOutcome::None;
     }
-    WorkerOutcome outcome = Watch_Ask(ask, self, PLUGIN_OWN_MACHINE);
     wchar_t partner[PLUGIN_PATH_SIZE];
+    ask->partner = Run_FindPartner(folders, self, partner);
+    WorkerOutcome outcome = Watch_Ask(ask, self, PLUGIN_OWN_MACHINE);
     if (outcome == WorkerOutcome::NothingTaken && Watch_OtherWidthListed(ask->registry) &&
-        Run_FindPartner(folders, self, partner)) {
+        ask->partner) {
         // The partner asks only its own width's files, from the first.
         ask->registry->startPass = 0;
         ask->registry->startFile = 0;
@@ -98,6 +105,34 @@ static PluginRegistry* Run_Share(HANDLE* mapping, HANDLE* readOnly) {
         MapViewOfFile(*mapping, FILE_MAP_READ | FILE_MAP_WRITE, 0, 0, sizeof(PluginRegistry)));
 }
 
+// The closing line: what was placed, or why nothing was.
+static void Run_SayClosing(const WatchAsk* ask, int read, WorkerOutcome outcome, int exitCode) {
+    const char* why = "nothing placed: the search could not be finished (no worker could be "
+                      "started, or three ended before they asked anything)";
+    if (!read) {
+        why = "nothing placed: the file cannot be read";
+    } else if (outcome == WorkerOutcome::NothingTaken) {
+        why = ask->registry->count == 0 ? "nothing placed: no plug-in files in either folder"
+              : Watch_OtherWidthListed(ask->registry) && !ask->partner
+                  ? "nothing placed: no plug-in took the file, and the plug-ins of the other "
+                    "width need the partner program beside this one"
+                  : "nothing placed: no plug-in took the file";
+    } else if (outcome == WorkerOutcome::Decoded) {
+        why = ask->placed == 3   ? "placed the picture as CF_DIB, CF_DIBV5 and PNG (it has alpha)"
+              : ask->placed == 1 ? "placed the picture as CF_DIB"
+              : ask->placed == 0 ? "nothing placed: the clipboard refused the picture, and the "
+                                   "failure box was shown"
+                                 : "nothing placed: placing the picture was given up";
+    } else if (outcome == WorkerOutcome::Listed) {
+        why = "placed the listing as CF_TEXT and CF_UNICODETEXT";
+    } else if (outcome == WorkerOutcome::NotListed) {
+        why = ask->placed == 0 ? "nothing placed: the clipboard refused the listing"
+                               : "nothing placed: placing the listing was given up";
+    }
+    Say_Closing(why, exitCode,
+                outcome == WorkerOutcome::Decoded && ask->placed > 0 ? ask->placedBytes : 0);
+}
+
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR path, int) {
     if (path[0] == L'\0') {
         return 1;
@@ -108,8 +143,15 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR path, int) {
     ask.registry = Run_Share(&mapping, &ask.block);
     PluginFolders folders;
     WorkerOutcome outcome = WorkerOutcome::None;
-    if (ask.registry != nullptr && Run_Prepare(ask.registry, path, &folders)) {
+    int read = ask.registry != nullptr && Run_Prepare(ask.registry, path, &folders);
+    if (read) {
         outcome = Run_Ask(&ask, &folders);
+    }
+    // A picture decoded counts whatever became of its placing; a listing
+    // only once it was placed.
+    int exitCode = outcome == WorkerOutcome::Decoded || outcome == WorkerOutcome::Listed ? 1 : 0;
+    if (ask.registry != nullptr) {
+        Run_SayClosing(&ask, read, outcome, exitCode);
     }
     if (ask.registry != nullptr) {
         UnmapViewOfFile(ask.registry);
@@ -120,7 +162,5 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR path, int) {
     if (mapping != nullptr) {
         CloseHandle(mapping);
     }
-    // A picture decoded counts whatever became of its placing; a listing
-    // only once it was placed.
-    return outcome == WorkerOutcome::Decoded || outcome == WorkerOutcome::Listed ? 1 : 0;
+    return exitCode;
 }

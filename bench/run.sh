@@ -100,6 +100,11 @@ for n in 100 200 400; do
     awk -v a="$us" -v b="$floor_us" -v hop="$hop" \
         'BEGIN { printf "    program / (floor + hop): %.2f (goal <= 1.25)\n", a / (b + hop) }'
 done
+# What the 400 runs' debug lines cost when nobody listens (one per plug-in).
+set -- $(pair_us 11 "$wine '$build/bench/debuglines.exe'" "$wine '$build/bench/trivial.exe'")
+lines=$(($1 - $2))
+report "    its 400 debug lines, nobody listening" "$lines"
+awk -v a="$lines" -v b="$us" 'BEGIN { printf "    / the 400-plug-in run: %.1f %% (goal <= 2 %%)\n", 100 * a / b }'
 declining z 400
 us=$(mean_us 5 $wine "$work/prog/quorlex.exe" "$sample")
 report "(b) the BMP plug-in, then 400 declining ones" "$us"

@@ -169,5 +169,6 @@ int Quorlex_BitMap(const void* header, SIZE_T headerSize, const void* pixels, SI
     }
     ClipboardItem items[3] = {{CF_DIB, dib}, {0, nullptr}, {0, nullptr}};
     Clipboard_TransparencyItems(dib, headerLength, imageLength, &items[1], &items[2]);
-    return Clipboard_PlaceItems(items, 3);
+    int formats = 1 + (items[1].block != nullptr) + (items[2].block != nullptr);
+    return Clipboard_PlaceItems(items, 3) ? formats : 0;
 }

@@ -24,6 +24,7 @@ int Clipboard_DibIsWhole(const void* header, SIZE_T headerSize, SIZE_T pixelsSiz
 // places it as CF_DIB, with CF_DIBV5 and PNG beside it when its 32-bit
 // pixels carry alpha. The two sizes are what the platform reports for the
 // plug-in's blocks: nothing past them is read, and what they lack stays zero.
+// The number of formats placed (1, or 3 with alpha); 0 when none was.
 int Quorlex_BitMap(const void* header, SIZE_T headerSize, const void* pixels, SIZE_T pixelsSize);
 
 // Places `length` bytes of ANSI text as CF_TEXT and `wideLength` units of

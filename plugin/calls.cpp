@@ -6,6 +6,8 @@
 // cannot spell lacks what the call needs.
 #include "plugin/calls.h"
 
+#include <string.h>
+
 // The plug-in's own DLLs come from its folder, the program's and the
 // system's, never from the current folder. A system that predates these
 // flags refuses them as a parameter: there the search starts in the
@@ -17,7 +19,9 @@ HMODULE Plugin_Load(const wchar_t* file, const PluginReport* report) {
     if (module == nullptr && GetLastError() == ERROR_INVALID_PARAMETER) {
         module = LoadLibraryExW(file, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
     }
-    Plugin_Return(report, PluginStep::Load, module != nullptr ? 1 : 0);
+    // Why it did not load, for the run to tell.
+    int32_t error = module == nullptr ? static_cast<int32_t>(GetLastError()) : 0;
+    Plugin_ReturnSized(report, PluginStep::Load, module != nullptr ? 1 : 0, error, 0, 0);
     return module;
 }
 
@@ -48,7 +52,11 @@ PluginCall Plugin_GetVersion(HMODULE module, const PluginReport* report, char* v
     // The result is not read: the text in the buffer decides.
     (void)entry(0, version, length);
     version[length] = '\0';
-    Plugin_Return(report, PluginStep::Version, Plugin_Kind(version));
+    // The text's first bytes go with its kind, for the run to tell.
+    int32_t text[3];
+    memcpy(text, version, sizeof text);
+    Plugin_ReturnSized(report, PluginStep::Version, Plugin_Kind(version), text[0], text[1],
+                       static_cast<uint32_t>(text[2]));
     return PluginCall::Returned;
 }
 

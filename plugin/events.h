@@ -41,14 +41,16 @@ enum class WorkerEventKind : uint32_t {
     Width = 1,
     // A step about `file` in `pass` begins.
     Begin = 2,
-    // The step begun last returns `result`: Load 1 when it loaded,
-    // Version the kind its text declares, a support test 1 when it
-    // accepts, Decode and List the plug-in's result (Decode with the
-    // picture's size and depth, 0 x 0 x 0 when it is not whole; List with
-    // `width` 1 when a listing follows: the plug-in did not fail, handed
-    // back entries, or lacks the entry point), Place 1 when it was placed.
-    // A call the worker does not make (a missing entry point) has neither a
-    // Begin nor a Return, but for the listing.
+    // The step begun last returns `result`: Load 1 when it loaded (else
+    // `width` is the system's error), Version the kind its text declares
+    // (its first 12 bytes in `width`, `height` and `depth`), a support test
+    // 1 when it accepts, Decode and List the plug-in's result (Decode with
+    // the picture's size and depth, 0 x 0 x 0 when it is not whole; List
+    // with `width` 1 when a listing follows: the plug-in did not fail,
+    // handed back entries, or lacks the entry point, and `height` the
+    // entries), Place the formats placed, 0 when none was (`height` the
+    // bytes of the first). A call the worker does not make (a missing entry
+    // point) has neither a Begin nor a Return, but for the listing.
     Return = 3,
     // The worker's processor time so far, all its threads, in `result`
     // milliseconds; from a thread that does nothing else.

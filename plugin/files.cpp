@@ -99,12 +99,20 @@ static void Plugin_AddFolder(PluginRegistry* registry, const wchar_t* dir) {
     }
 }
 
-int Plugin_ListFiles(PluginRegistry* registry, const PluginFolders* folders) {
+int Plugin_ListFiles(PluginRegistry* registry, PluginFolders* folders) {
     registry->count = 0;
     Plugin_AddFolder(registry, folders->programDir);
+    folders->programFiles = registry->count;
+    DWORD attributes = GetFileAttributesW(folders->registeredDir);
+    folders->registeredMissing =
+        folders->registeredDir[0] != L'\0' &&
+        (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY));
     // The program's folder registered as the plug-in folder: each plug-in once.
-    if (!Plugin_IsOneFolder(folders->registeredDir, folders->programDir)) {
+    folders->registeredIsProgram = folders->registeredDir[0] != L'\0' &&
+                                   Plugin_IsOneFolder(folders->registeredDir, folders->programDir);
+    if (!folders->registeredIsProgram) {
         Plugin_AddFolder(registry, folders->registeredDir);
     }
+    folders->registeredFiles = registry->count - folders->programFiles;
     return static_cast<int>(registry->count);
 }

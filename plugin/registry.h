@@ -72,6 +72,12 @@ static_assert(sizeof(PluginRegistry) == 134172 + 524 * PLUGIN_FILES_MAX, "regist
 struct PluginFolders {
     wchar_t registeredDir[PLUGIN_PATH_SIZE];
     wchar_t programDir[PLUGIN_PATH_SIZE];
+    // What the listing found: the files each folder gave, and whether the
+    // registered folder is missing or is the program's own.
+    uint32_t programFiles;
+    uint32_t registeredFiles;
+    uint32_t registeredMissing;
+    uint32_t registeredIsProgram;
 };
 
 // Reads the registered folder from the per-user registry (as UTF-16) and
@@ -80,8 +86,8 @@ int Plugin_Init(PluginFolders* folders);
 // Lists the plug-in files in the program's folder and then in the
 // registered one (once, when they are the same folder), each folder's
 // *.spi before its *.sph, and within that by name, into registry->files.
-// Returns their number.
-int Plugin_ListFiles(PluginRegistry* registry, const PluginFolders* folders);
+// Returns their number, and notes in `folders` what each folder gave.
+int Plugin_ListFiles(PluginRegistry* registry, PluginFolders* folders);
 
 // The machine a file's PE header names (MACHINE_X86, MACHINE_X64, ...);
 // 0 when it is no PE file or cannot be read.

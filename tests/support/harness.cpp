@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <stdio.h>
+#include <string.h>
 
 // Through a pipe, stdout is fully buffered: a test program that dies would
 // take its findings with it. Unbuffered, every line reaches the log first.
@@ -445,4 +446,79 @@ bool Test_CopyAsMachine(const std::string& from, const std::string& to, uint16_t
     }
     memcpy(&bytes[at + 4], &machine, 2);
     return Test_WriteFile(to, bytes);
+}
+
+// The listener: one at a time, on a thread of its own.
+namespace {
+struct Listener {
+    HANDLE mapping;
+    HANDLE bufferReady;
+    HANDLE dataReady;
+    HANDLE thread;
+    const char* view;
+    volatile LONG stop;
+    std::string heard;
+};
+Listener g_listener;
+
+DWORD WINAPI Test_ListenThread(void*) {
+    while (!g_listener.stop) {
+        SetEvent(g_listener.bufferReady);
+        if (WaitForSingleObject(g_listener.dataReady, 100) == WAIT_OBJECT_0) {
+            // The writer's process id, then its text.
+            const char* text = g_listener.view + sizeof(DWORD);
+            g_listener.heard.append(text, strnlen(text, 4096 - sizeof(DWORD)));
+            g_listener.heard += '\n';
+        }
+    }
+    return 0;
+}
+} // namespace
+
+bool Test_Listen() {
+    g_listener.heard.clear();
+    g_listener.stop = 0;
+    g_listener.mapping =
+        CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4096, "DBWIN_BUFFER");
+    g_listener.bufferReady = CreateEventA(nullptr, FALSE, FALSE, "DBWIN_BUFFER_READY");
+    g_listener.dataReady = CreateEventA(nullptr, FALSE, FALSE, "DBWIN_DATA_READY");
+    g_listener.view =
+        g_listener.mapping != nullptr
+            ? static_cast<const char*>(MapViewOfFile(g_listener.mapping, FILE_MAP_READ, 0, 0, 4096))
+            : nullptr;
+    if (g_listener.view == nullptr || g_listener.bufferReady == nullptr ||
+        g_listener.dataReady == nullptr) {
+        return false;
+    }
+    g_listener.thread = CreateThread(nullptr, 0, Test_ListenThread, nullptr, 0, nullptr);
+    return g_listener.thread != nullptr;
+}
+
+std::string Test_StopListening(const char* prefix) {
+    g_listener.stop = 1;
+    if (g_listener.thread != nullptr) {
+        WaitForSingleObject(g_listener.thread, 5000);
+        CloseHandle(g_listener.thread);
+    }
+    if (g_listener.view != nullptr) {
+        UnmapViewOfFile(g_listener.view);
+    }
+    for (HANDLE handle : {g_listener.mapping, g_listener.bufferReady, g_listener.dataReady}) {
+        if (handle != nullptr) {
+            CloseHandle(handle);
+        }
+    }
+    std::string kept;
+    size_t start = 0;
+    const std::string& heard = g_listener.heard;
+    size_t length = strlen(prefix);
+    while (start < heard.size()) {
+        size_t end = heard.find('\n', start) + 1;
+        if (heard.compare(start, length, prefix) == 0) {
+            kept += heard.substr(start, end - start);
+        }
+        start = end;
+    }
+    g_listener = Listener{};
+    return kept;
 }

@@ -91,3 +91,10 @@ bool Test_CopyShipped(const char* plugin, const std::string& dir);
 // A sandbox whose registered folder holds one of the shipped plug-ins.
 bool Test_MakeShippedSandbox(const char* plugin, Sandbox* box);
 void Test_RemoveSandbox(const Sandbox& box);
+
+// Listens to the debug output of every process of the session, as
+// DebugView does (the DBWIN_BUFFER mapping and its two events), from now
+// until Test_StopListening, which returns the lines heard that begin with
+// `prefix`, each ended by a line feed.
+bool Test_Listen();
+std::string Test_StopListening(const char* prefix);
