@@ -174,12 +174,16 @@ void Say_Event(const PluginRegistry* own, const WatchWorker* worker, const Worke
     auto step = static_cast<PluginStep>(event->step);
     SayLine line;
     if (kind == WorkerEventKind::Width) {
-        if (event->result == PLUGIN_OTHER_MACHINE && worker->machine == PLUGIN_OWN_MACHINE) {
+        // Said by the program's own workers; the partner's see the same files.
+        if (worker->machine != PLUGIN_OWN_MACHINE) {
+            return;
+        }
+        if (event->result == PLUGIN_OTHER_MACHINE) {
             Say_Plugin(&line, own, event->file);
             Say_Text(&line, partner ? "of the other width: left to the partner"
                                     : "of the other width, and no partner beside the program");
             Say_Out(&line);
-        } else if (event->result != PLUGIN_OWN_MACHINE && event->result != PLUGIN_OTHER_MACHINE) {
+        } else if (event->result != PLUGIN_OWN_MACHINE) {
             Say_Plugin(&line, own, event->file);
             Say_Text(&line, "no Windows DLL of either width");
             Say_Out(&line);

@@ -31,15 +31,6 @@ bool Matches(const std::string& expected, const std::string& heard) {
     return e == expected.size() && h == heard.size();
 }
 
-// An archive fixture's file with one entry.
-std::string ArchiveOfOne() {
-    ArchiveEntryInfo entries[2] = {};
-    memcpy(entries[0].method, "m", 1);
-    memcpy(entries[0].filename, "kept", 4);
-    return "FXAR" + Test_Le32(0) +
-           std::string(reinterpret_cast<const char*>(entries), sizeof entries);
-}
-
 // A 2 x 1 32-bit picture whose pixels carry alpha, in the image fixture's
 // container.
 std::string PictureWithAlpha() {
@@ -96,7 +87,7 @@ TEST(Say, EveryRunSaysWhatEachPluginDid) {
          "quorlex: a.spi: accepted the head\n"
          "quorlex: a.spi: picture not whole (its header, depth, size or pixel block)\n"
          "quorlex: nothing placed: no plug-in took the file; exit code 0\n"},
-        {"a busy clipboard", "arc.spi", nullptr, ArchiveOfOne(), false, false, true, 0,
+        {"a busy clipboard", "arc.spi", nullptr, Test_ArchiveOfOne(), false, false, true, 0,
          "quorlex: a.spi: accepted the head\n"
          "quorlex: a.spi: listed 1 entries\n"
          "quorlex: nothing placed: the clipboard refused the listing; exit code 0\n"},

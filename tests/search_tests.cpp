@@ -12,15 +12,6 @@ namespace {
 
 const std::string PICTURE = Test_SmallPictureFile();
 
-// An archive fixture's file with one entry named "kept".
-std::string ArchiveOfOne() {
-    ArchiveEntryInfo entries[2] = {};
-    memcpy(entries[0].method, "m", 1);
-    memcpy(entries[0].filename, "kept", 4);
-    return "FXAR" + Test_Le32(0) +
-           std::string(reinterpret_cast<const char*>(entries), sizeof entries);
-}
-
 // The clipboard after a run: the CF_DIB `dib` when a picture was placed,
 // else what it had.
 void ExpectPlaced(bool placed, const std::string& dib) {
@@ -76,7 +67,7 @@ TEST(Search, APluginThatFailsOrFaultsHandsTheFileOn) {
             ASSERT_TRUE(Test_CopyFixture(c.second, box.reg + "\\b.spi"));
         }
         std::string file = box.reg + "\\file.dat";
-        Test_WriteFile(file, c.archive ? ArchiveOfOne() : PICTURE);
+        Test_WriteFile(file, c.archive ? Test_ArchiveOfOne() : PICTURE);
         EXPECT_EQ(Test_RunTail(box.exe, file), c.exitCode);
         EXPECT_EQ(Test_ReadLog(true), c.log);
         std::vector<uint8_t> dib;
@@ -100,15 +91,12 @@ struct Misbehaving {
     bool otherBefore;
 };
 
-// Limit of a load or a support test, past which a call is given up.
-constexpr DWORD ANSWER_LIMIT_MS = 5000;
-
 // Each misbehaving plug-in with the healthy image plug-in after it (d.spi):
 // the picture is placed exactly; alone, the run ends with 0 and the
 // clipboard keeps what it had. Nothing ends the run itself, and a plug-in
-// that never answers costs no more than the limit of the call it is in.
+// that never answers is given up (what it costs, its call's limit, is the
+// benchmark's to time).
 void ExpectNothingTakesTheRunDown(const Misbehaving* cases, size_t count) {
-    DWORD baseline = 0;
     for (size_t i = 0; i < count; ++i) {
         const Misbehaving& c = cases[i];
         for (bool healthy : {true, false}) {
@@ -128,17 +116,8 @@ void ExpectNothingTakesTheRunDown(const Misbehaving* cases, size_t count) {
             }
             std::string file = box.reg + "\\file.dat";
             Test_WriteFile(file, PICTURE);
-            DWORD start = GetTickCount();
             EXPECT_EQ(Test_RunTail(box.exe, file), healthy ? 1 : 0) << Test_ReadLog(true);
-            DWORD took = GetTickCount() - start;
             ExpectPlaced(healthy, PICTURE.substr(16));
-            if (i == 0 && healthy) {
-                baseline = took;
-            }
-            if (strstr(c.fixture, "endless") != nullptr) {
-                // Against a run of the same size whose plug-in answered at once.
-                EXPECT_LT(took, baseline + ANSWER_LIMIT_MS + 1000);
-            }
             Test_RemoveSandbox(box);
         }
     }

@@ -28,6 +28,15 @@ inline std::string Test_SmallPictureFile() {
     return "FXPC" + Test_Le32(0) + Test_Le32(40) + Test_Le32(8) + header + row;
 }
 
+// An archive fixture's file with one entry named "kept".
+inline std::string Test_ArchiveOfOne() {
+    ArchiveEntryInfo entries[2] = {};
+    memcpy(entries[0].method, "m", 1);
+    memcpy(entries[0].filename, "kept", 4);
+    return "FXAR" + Test_Le32(0) +
+           std::string(reinterpret_cast<const char*>(entries), sizeof entries);
+}
+
 // One entry of a ZIP central directory. `madeBy` is "version made by": its
 // high byte is the host (0 MS-DOS, 3 Unix, 11 NTFS).
 struct TestZipEntry {
