@@ -92,11 +92,20 @@ void Plugin_Outcome(const PluginReport* report, WorkerOutcome outcome) {
                  static_cast<int32_t>(outcome));
 }
 
+// The pipe the processor time goes to, and the worker's main thread.
+struct PluginTicks {
+    HANDLE pipe;
+    HANDLE mainThread;
+};
+static PluginTicks g_ticks;
+
 // The processor time of every thread of the worker, twice a second: what
 // the run judges a long decode by (under Wine the run cannot read another
-// process's time). The thread takes no lock a plug-in could hold: it
-// neither allocates nor loads anything.
-static DWORD WINAPI Plugin_Ticks(void* pipe) {
+// process's time). Should the main thread end without ending the process
+// (on wine64 a stack overflow on the main thread ends only that thread),
+// the worker ends with its code. The thread takes no lock a plug-in could
+// hold: it neither allocates nor loads anything.
+static DWORD WINAPI Plugin_Ticks(void*) {
     for (;;) {
         FILETIME created, ended, kernel, user;
         ULONGLONG used = 0;
@@ -104,17 +113,27 @@ static DWORD WINAPI Plugin_Ticks(void* pipe) {
             used = (static_cast<ULONGLONG>(kernel.dwHighDateTime) << 32 | kernel.dwLowDateTime) +
                    (static_cast<ULONGLONG>(user.dwHighDateTime) << 32 | user.dwLowDateTime);
         }
-        PluginReport report = {static_cast<HANDLE>(pipe), 0, 0};
+        PluginReport report = {g_ticks.pipe, 0, 0};
         // In milliseconds, wrapping as the run's clock does.
         Plugin_Event(&report, WorkerEventKind::Cpu, PluginStep::Between,
                      static_cast<int32_t>(static_cast<uint32_t>(used / 10000)));
-        Sleep(500);
+        if (WaitForSingleObject(g_ticks.mainThread, 500) == WAIT_OBJECT_0) {
+            DWORD code = 0;
+            (void)GetExitCodeThread(g_ticks.mainThread, &code);
+            (void)TerminateProcess(GetCurrentProcess(), code);
+        }
     }
 }
 
 int Plugin_StartTicks(HANDLE ticks) {
-    // A small stack: the thread calls three system functions.
-    HANDLE thread = CreateThread(nullptr, 65536, Plugin_Ticks, ticks,
+    g_ticks.pipe = ticks;
+    HANDLE self = GetCurrentProcess();
+    if (!DuplicateHandle(self, GetCurrentThread(), self, &g_ticks.mainThread,
+                         SYNCHRONIZE | THREAD_QUERY_LIMITED_INFORMATION, FALSE, 0)) {
+        return 0;
+    }
+    // A small stack: the thread calls a few system functions.
+    HANDLE thread = CreateThread(nullptr, 65536, Plugin_Ticks, nullptr,
                                  STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
     if (thread == nullptr) {
         return 0;
